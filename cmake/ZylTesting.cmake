@@ -1,0 +1,12 @@
+# zyl_add_gtest(<name> SOURCES <files...> LIBS <targets...>)
+# Builds a GoogleTest executable into tests-bin/, beside the virtual cable, and registers its tests.
+function(zyl_add_gtest name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PROPERTIES" ${ARGN})
+  find_package(GTest REQUIRED)
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZYL_TEST_BIN_DIR})
+  include(GoogleTest)
+  gtest_discover_tests(${name} WORKING_DIRECTORY ${ZYL_TEST_BIN_DIR}
+    DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${ARG_PROPERTIES})
+endfunction()

@@ -1,0 +1,147 @@
+/* Control interface of the virtual cable (libftd2xx.so / FTD2XX.DLL built from sim/).
+ *
+ * The library exports the twenty D2XX entry points the tool binds, plus these VC_ functions, with
+ * which tests steer the line: cables, fixtures, timing, faults, and a capture of every packet.
+ * People steer it through the environment variable ZYL_VIRTUAL_CABLE naming a JSON file; the
+ * variable ZYL_VIRTUAL_CABLE_CAPTURE names a text file that receives the line capture.
+ *
+ * Without either: one FT232R cable ("FT232R USB UART", serial "VC000001") with one VEK-340 on its
+ * line, realistic timing. All functions are safe to call from any thread.
+ */
+#ifndef ZYL_VIRTUAL_CABLE_H
+#define ZYL_VIRTUAL_CABLE_H
+
+#include <stdint.h>
+
+#if defined(_WIN32)
+#if defined(VC_BUILDING_LIBRARY)
+#define VC_API __declspec(dllexport)
+#else
+#define VC_API __declspec(dllimport)
+#endif
+#else
+#define VC_API __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* ---- Whole simulator ------------------------------------------------------------------------- */
+
+/* Back to the built-in default (one cable, one VEK-340, realistic timing, no faults, empty capture),
+ * ignoring ZYL_VIRTUAL_CABLE. Open handles become invalid. */
+VC_API void VC_Reset(void);
+/* No cable, no fixture. */
+VC_API void VC_Clear(void);
+/* Loads a JSON description (same format as the ZYL_VIRTUAL_CABLE file); 0 on success, -1 on error. */
+VC_API int VC_LoadConfigFile(const char* path);
+
+/* ---- Timing ---------------------------------------------------------------------------------- */
+typedef struct VC_Timing {
+    uint32_t turnaround_us;  /* from the switch to receive (or the end of the request) to the 1st reply byte; default 200 */
+    uint32_t byte_us;        /* per reply byte on the wire; default 44 */
+    uint32_t usb_latency_us; /* extra delay before received bytes become readable; default 16000 (FT232R) */
+} VC_Timing;
+VC_API void VC_SetTiming(const VC_Timing* timing);
+VC_API void VC_GetTiming(VC_Timing* timing);
+/* Fast timing for quick tests: every reply is readable at once. */
+VC_API void VC_SetFastTiming(void);
+
+/* ---- Cables ---------------------------------------------------------------------------------- */
+typedef struct VC_CableConfig {
+    uint32_t flags;          /* bit 0: opened by another process */
+    uint32_t type;           /* 5 = FT232R */
+    uint32_t id;             /* 0x04036001 */
+    char description[64];    /* NUL-terminated unless all 64 used */
+    char serial[16];         /* NUL-terminated unless all 16 used */
+} VC_CableConfig;
+VC_API void VC_DefaultCable(VC_CableConfig* out);       /* fills the default FT232R cable */
+VC_API int VC_AddCable(const VC_CableConfig* cable);     /* returns the cable index */
+VC_API int VC_CableCount(void);
+/* Pulls the cable out (0) or plugs it back (1). Unplugged: it leaves the device list and every call
+ * on a handle opened on it fails with FT_IO_ERROR (4); a reopened handle is needed after replugging. */
+VC_API void VC_SetCablePlugged(int cable, int plugged);
+/* Makes the next `count` calls of the named entry point (e.g. "FT_SetBaudRate") on any cable fail
+ * with `status` (count -1: until cleared with count 0). */
+VC_API void VC_FailCall(const char* entryPoint, uint32_t status, int count);
+/* Number of calls of the named entry point since the last reset ("*" = all entry points). */
+VC_API uint64_t VC_CallCount(const char* entryPoint);
+/* Handles currently open. */
+VC_API int VC_OpenHandleCount(void);
+
+/* ---- Fixtures -------------------------------------------------------------------------------- */
+#define VC_MAX_PERSONALITIES 32
+typedef struct VC_Personality {
+    uint16_t footprint;
+    char name[33];           /* NUL-terminated, at most 32 characters */
+} VC_Personality;
+
+typedef struct VC_FixtureConfig {
+    uint8_t uid[6];
+    uint16_t model_id;                  /* 103 = VEK-340 */
+    uint16_t product_category;
+    uint32_t software_version;
+    char model_description[33];
+    char software_label[33];
+    uint16_t start_address;             /* 1..512 */
+    uint8_t current_personality;        /* 1-based */
+    uint8_t personality_count;          /* 0..VC_MAX_PERSONALITIES */
+    VC_Personality personalities[VC_MAX_PERSONALITIES];
+    uint8_t sensor_count;
+    int supports_model_description;     /* lists DEVICE_MODEL_DESCRIPTION (0x0080) */
+    int supports_status_led;            /* lists the status LED parameter 0x0501 */
+    uint8_t status_led;                 /* 0 or 0xFF */
+    int muted;                          /* DISC_MUTE state */
+} VC_FixtureConfig;
+
+VC_API void VC_DefaultFixture(VC_FixtureConfig* out);   /* a VEK-340 */
+/* Puts a fixture on a cable's line; returns the fixture id. */
+VC_API int VC_AddFixture(int cable, const VC_FixtureConfig* fixture);
+VC_API void VC_RemoveFixture(int fixture);
+/* Current state of a fixture (SETs show here); 0 on success, -1 for an unknown id. */
+VC_API int VC_GetFixture(int fixture, VC_FixtureConfig* out);
+VC_API int VC_SetFixture(int fixture, const VC_FixtureConfig* in);
+/* A silent fixture hears everything and answers nothing. */
+VC_API void VC_SetFixtureSilent(int fixture, int silent);
+
+/* ---- Faults on replies ------------------------------------------------------------------------ */
+enum VC_Fault {
+    VC_FAULT_NONE = 0,
+    VC_FAULT_WRONG_CHECKSUM,
+    VC_FAULT_SHORT_REPLY,      /* reply cut after a few bytes */
+    VC_FAULT_WRONG_CC,
+    VC_FAULT_WRONG_PID,
+    VC_FAULT_NACK,             /* NACK with reason NR_UNKNOWN_PID instead of the answer */
+    VC_FAULT_ACK_TIMER,
+    VC_FAULT_ACK_OVERFLOW,
+    VC_FAULT_LENGTH_ZERO,      /* message-length byte 0 */
+    VC_FAULT_STRAY_BYTES,      /* noise bytes before the start code */
+    VC_FAULT_SLOW_REPLY,       /* the reply starts 1100 ms late */
+    VC_FAULT_COLLISION,        /* a second, invisible fixture answers discovery at the same time */
+    VC_FAULT_SILENCE           /* no reply at all */
+};
+/* Applies `fault` to the next `count` replies (-1: until cleared) of `fixture` whose request has
+ * command class `cc` (-1: any) and PID `pid` (-1: any). Faults queue in the order given. */
+VC_API void VC_InjectFault(int fixture, int fault, int cc, int pid, int count);
+VC_API void VC_ClearFaults(void);
+
+/* ---- Line capture ----------------------------------------------------------------------------- */
+#define VC_CAPTURE_MAX_BYTES 1024
+enum VC_Direction { VC_TO_FIXTURE = 0, VC_FROM_FIXTURE = 1 };
+typedef struct VC_Packet {
+    double time_ms;          /* since the last reset of the capture */
+    int direction;           /* VC_TO_FIXTURE: break-framed packet sent by the controller */
+    int cable;
+    int length;
+    uint8_t bytes[VC_CAPTURE_MAX_BYTES];
+} VC_Packet;
+VC_API int VC_CaptureCount(void);
+VC_API int VC_CaptureGet(int index, VC_Packet* out);     /* 0 on success */
+VC_API void VC_CaptureClear(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif

@@ -1,0 +1,67 @@
+// The little the operating system must give the cable layer. One header, one source file per OS
+// (PlatformLinux.cpp, PlatformWindows.cpp). Nothing above this layer includes an OS header.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace Platform {
+
+// ---- Dynamic libraries ------------------------------------------------------------------------
+using LibraryHandle = void*; // nullptr = not loaded
+
+// (Names differ from the Windows calls so that <windows.h> macros never rename them.)
+// Loads a library by full path or by plain file name (the system then searches its usual places).
+// Paths are UTF-8. Returns nullptr on failure.
+LibraryHandle LoadDynamicLibrary(const std::string& pathOrName);
+// Looks a symbol up in a loaded library; nullptr when absent.
+void* GetSymbol(LibraryHandle lib, const char* name);
+void FreeDynamicLibrary(LibraryHandle lib);
+// Full file name of a loaded library as the system reports it (UTF-8); empty when unknown.
+std::string ModuleFileName(LibraryHandle lib);
+// Full file name of the running executable (UTF-8).
+std::string ExecutablePath();
+
+// ---- Multimedia timer ---------------------------------------------------------------------------
+// A periodic 1 ms timer. The callback runs on a thread of the timer's own; killing the timer is
+// synchronous: once TimeKillEvent returns, no callback runs any more and none is running.
+using TimerCallback = void (*)(std::uint32_t timerId, void* user);
+// Returns the timer identifier, 0 when the system refused.
+std::uint32_t TimeSetEvent(std::uint32_t periodMs, std::uint32_t resolutionMs, TimerCallback callback,
+                           void* user);
+void TimeKillEvent(std::uint32_t timerId);
+
+struct TimeCaps {
+    std::uint32_t wPeriodMin = 0;
+    std::uint32_t wPeriodMax = 0;
+};
+// True when the capabilities could be read.
+bool TimeGetDevCaps(TimeCaps& caps);
+void TimeBeginPeriod(std::uint32_t periodMs);
+void TimeEndPeriod(std::uint32_t periodMs);
+
+// ---- Clocks -------------------------------------------------------------------------------------
+// Milliseconds since an arbitrary start; wraps at 2^32 like timeGetTime.
+std::uint32_t TimeGetTime();
+bool QueryPerformanceFrequency(std::int64_t& countsPerSecond);
+bool QueryPerformanceCounter(std::int64_t& counts);
+void Sleep(std::uint32_t ms);
+
+// ---- Real-time scheduling of the calling thread (Avrt.DLL on Windows, SCHED_FIFO on Linux) ------
+// The three entry points as the cable layer sees them; each is "absent" (Available() false) when
+// the system cannot offer it, as when Avrt.DLL is missing.
+struct ThreadBoost {
+    // Registers the calling thread for the task (e.g. "Pro Audio"); returns a non-zero handle on
+    // success and fills taskIndex.
+    std::uintptr_t (*SetMmThreadCharacteristics)(const wchar_t* task, std::uint32_t* taskIndex) = nullptr;
+    // Sets the priority of a registered thread (2 = critical); true on success.
+    bool (*SetMmThreadPriority)(std::uintptr_t handle, int priority) = nullptr;
+    // Reverts a registration; true on success.
+    bool (*RevertMmThreadCharacteristics)(std::uintptr_t handle) = nullptr;
+};
+// Loads the scheduling support (Avrt.DLL on Windows) and returns its entry points; members are
+// nullptr where the system offers nothing. ReleaseThreadBoost undoes the load.
+ThreadBoost LoadThreadBoost();
+void ReleaseThreadBoost();
+
+} // namespace Platform
