@@ -1,0 +1,258 @@
+// Windows side of Platform.h: the real Win32 calls (LoadLibraryW, timeSetEvent,
+// QueryPerformanceCounter, Avrt.DLL, ...). Paths cross this boundary as UTF-8 and reach the
+// system as UTF-16.
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <mmsystem.h>
+
+#include "Platform.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <utility>
+
+namespace Platform {
+
+namespace {
+
+// ---- UTF-8 <-> UTF-16 ---------------------------------------------------------------------------
+
+// Empty optional when the text is not valid UTF-8: a mangled path must never be loaded instead.
+std::optional<std::wstring> Utf8ToWide(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    const int size = static_cast<int>(text.size());
+    const int needed = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+    if (needed <= 0) return std::nullopt;
+    std::wstring wide(static_cast<std::size_t>(needed), L'\0');
+    if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), needed) != needed)
+        return std::nullopt;
+    return wide;
+}
+
+std::string WideToUtf8(const wchar_t* text, std::size_t length) {
+    if (length == 0) return std::string();
+    const int size = static_cast<int>(length);
+    const int needed = ::WideCharToMultiByte(CP_UTF8, 0, text, size, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0) return std::string();
+    std::string utf8(static_cast<std::size_t>(needed), '\0');
+    if (::WideCharToMultiByte(CP_UTF8, 0, text, size, utf8.data(), needed, nullptr, nullptr) != needed)
+        return std::string();
+    return utf8;
+}
+
+// GetModuleFileNameW cuts a name that does not fit and says so only through the returned length;
+// grow the buffer until the whole name fits, so a deep install folder is never reported truncated.
+std::string ModulePath(HMODULE module) {
+    constexpr DWORD longestPath = 32768; // the longest path Windows can express, in UTF-16 units
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD capacity = static_cast<DWORD>(buffer.size());
+        const DWORD length = ::GetModuleFileNameW(module, buffer.data(), capacity);
+        if (length == 0) return std::string();
+        if (length < capacity) return WideToUtf8(buffer.data(), length);
+        if (capacity >= longestPath) return std::string();
+        buffer.resize(std::min<std::size_t>(buffer.size() * 2, longestPath));
+    }
+}
+
+template <typename Function>
+Function LookUp(HMODULE module, const char* name) {
+    const FARPROC address = ::GetProcAddress(module, name);
+    Function function = nullptr;
+    static_assert(sizeof(function) == sizeof(address));
+    std::memcpy(&function, &address, sizeof(function));
+    return function;
+}
+
+// ---- Multimedia timer ----------------------------------------------------------------------------
+
+// timeSetEvent hands its callback one user value; the caller's callback and user pointer travel
+// together in a binding that lives until the timer is killed.
+struct TimerBinding {
+    TimerCallback callback;
+    void* user;
+};
+
+struct TimerBindings {
+    std::mutex lock;
+    std::map<UINT, std::unique_ptr<TimerBinding>> byTimerId;
+};
+
+// Never destroyed: a timer may still be killed by another unit's teardown at process exit.
+TimerBindings& Timers() {
+    static auto* timers = new TimerBindings;
+    return *timers;
+}
+
+void CALLBACK TimerTrampoline(UINT timerId, UINT /*message*/, DWORD_PTR user, DWORD_PTR /*reserved1*/,
+                              DWORD_PTR /*reserved2*/) {
+    const auto* binding = reinterpret_cast<const TimerBinding*>(user);
+    binding->callback(timerId, binding->user);
+}
+
+// ---- Avrt.DLL ------------------------------------------------------------------------------------
+
+using AvSetMmThreadCharacteristicsWFn = HANDLE(WINAPI*)(LPCWSTR, LPDWORD);
+using AvSetMmThreadPriorityFn = BOOL(WINAPI*)(HANDLE, int);
+using AvRevertMmThreadCharacteristicsFn = BOOL(WINAPI*)(HANDLE);
+
+// Never destroyed, like the timer bindings: the cable layer releases Avrt.DLL at its own teardown.
+std::mutex& AvrtLock() {
+    static auto* lock = new std::mutex;
+    return *lock;
+}
+HMODULE avrtModule = nullptr;
+// Read by the timer thread through the adapters below, written under avrtLock.
+std::atomic<AvSetMmThreadCharacteristicsWFn> avSetCharacteristics{nullptr};
+std::atomic<AvSetMmThreadPriorityFn> avSetPriority{nullptr};
+std::atomic<AvRevertMmThreadCharacteristicsFn> avRevertCharacteristics{nullptr};
+
+std::uintptr_t SetCharacteristicsAdapter(const wchar_t* task, std::uint32_t* taskIndex) {
+    const auto function = avSetCharacteristics.load();
+    if (function == nullptr) return 0;
+    DWORD index = taskIndex != nullptr ? *taskIndex : 0;
+    const HANDLE handle = function(task, &index);
+    if (taskIndex != nullptr) *taskIndex = index;
+    return reinterpret_cast<std::uintptr_t>(handle);
+}
+
+bool SetPriorityAdapter(std::uintptr_t handle, int priority) {
+    const auto function = avSetPriority.load();
+    return function != nullptr && function(reinterpret_cast<HANDLE>(handle), priority) != FALSE;
+}
+
+bool RevertCharacteristicsAdapter(std::uintptr_t handle) {
+    const auto function = avRevertCharacteristics.load();
+    return function != nullptr && function(reinterpret_cast<HANDLE>(handle)) != FALSE;
+}
+
+} // namespace
+
+// ---- Dynamic libraries --------------------------------------------------------------------------
+
+LibraryHandle LoadDynamicLibrary(const std::string& pathOrName) {
+    const auto wide = Utf8ToWide(pathOrName);
+    if (!wide || wide->empty()) return nullptr;
+    return ::LoadLibraryW(wide->c_str());
+}
+
+void* GetSymbol(LibraryHandle lib, const char* name) {
+    if (lib == nullptr || name == nullptr) return nullptr;
+    return LookUp<void*>(static_cast<HMODULE>(lib), name);
+}
+
+void FreeDynamicLibrary(LibraryHandle lib) {
+    if (lib != nullptr) ::FreeLibrary(static_cast<HMODULE>(lib));
+}
+
+std::string ModuleFileName(LibraryHandle lib) {
+    // A null module would mean the executable to Windows; here it means "nothing loaded".
+    if (lib == nullptr) return std::string();
+    return ModulePath(static_cast<HMODULE>(lib));
+}
+
+std::string ExecutablePath() { return ModulePath(nullptr); }
+
+// ---- Multimedia timer ---------------------------------------------------------------------------
+
+std::uint32_t TimeSetEvent(std::uint32_t periodMs, std::uint32_t resolutionMs, TimerCallback callback,
+                           void* user) {
+    if (callback == nullptr) return 0;
+    auto binding = std::make_unique<TimerBinding>(TimerBinding{callback, user});
+    // The first tick may come before timeSetEvent returns; it finds its binding through the user
+    // value, so the map is needed only for cleaning up. Holding the lock keeps TimeKillEvent of
+    // this id from running before the binding is filed.
+    auto& timers = Timers();
+    std::lock_guard<std::mutex> guard(timers.lock);
+    const UINT timerId = ::timeSetEvent(periodMs, resolutionMs, &TimerTrampoline,
+                                        reinterpret_cast<DWORD_PTR>(binding.get()),
+                                        TIME_PERIODIC | TIME_KILL_SYNCHRONOUS);
+    if (timerId == 0) return 0;
+    timers.byTimerId[timerId] = std::move(binding);
+    return timerId;
+}
+
+void TimeKillEvent(std::uint32_t timerId) {
+    if (timerId == 0) return;
+    // With TIME_KILL_SYNCHRONOUS, timeKillEvent returns only when no callback of this timer runs
+    // any more; only then may its binding go.
+    if (::timeKillEvent(timerId) != TIMERR_NOERROR) return;
+    auto& timers = Timers();
+    std::lock_guard<std::mutex> guard(timers.lock);
+    timers.byTimerId.erase(timerId);
+}
+
+bool TimeGetDevCaps(TimeCaps& caps) {
+    TIMECAPS systemCaps{};
+    if (::timeGetDevCaps(&systemCaps, sizeof(systemCaps)) != TIMERR_NOERROR) return false;
+    caps.wPeriodMin = systemCaps.wPeriodMin;
+    caps.wPeriodMax = systemCaps.wPeriodMax;
+    return true;
+}
+
+void TimeBeginPeriod(std::uint32_t periodMs) { ::timeBeginPeriod(periodMs); }
+
+void TimeEndPeriod(std::uint32_t periodMs) { ::timeEndPeriod(periodMs); }
+
+// ---- Clocks -------------------------------------------------------------------------------------
+
+std::uint32_t TimeGetTime() { return ::timeGetTime(); }
+
+bool QueryPerformanceFrequency(std::int64_t& countsPerSecond) {
+    LARGE_INTEGER frequency{};
+    if (!::QueryPerformanceFrequency(&frequency)) return false;
+    countsPerSecond = frequency.QuadPart;
+    return true;
+}
+
+bool QueryPerformanceCounter(std::int64_t& counts) {
+    LARGE_INTEGER now{};
+    if (!::QueryPerformanceCounter(&now)) return false;
+    counts = now.QuadPart;
+    return true;
+}
+
+void Sleep(std::uint32_t ms) { ::Sleep(ms); }
+
+// ---- Real-time scheduling -----------------------------------------------------------------------
+
+ThreadBoost LoadThreadBoost() {
+    std::lock_guard<std::mutex> guard(AvrtLock());
+    if (avrtModule == nullptr) {
+        avrtModule = ::LoadLibraryW(L"Avrt.dll");
+        if (avrtModule != nullptr) {
+            avSetCharacteristics = LookUp<AvSetMmThreadCharacteristicsWFn>(avrtModule, "AvSetMmThreadCharacteristicsW");
+            avSetPriority = LookUp<AvSetMmThreadPriorityFn>(avrtModule, "AvSetMmThreadPriority");
+            avRevertCharacteristics =
+                LookUp<AvRevertMmThreadCharacteristicsFn>(avrtModule, "AvRevertMmThreadCharacteristics");
+        }
+    }
+    ThreadBoost boost;
+    if (avSetCharacteristics.load() != nullptr) boost.SetMmThreadCharacteristics = &SetCharacteristicsAdapter;
+    if (avSetPriority.load() != nullptr) boost.SetMmThreadPriority = &SetPriorityAdapter;
+    if (avRevertCharacteristics.load() != nullptr) boost.RevertMmThreadCharacteristics = &RevertCharacteristicsAdapter;
+    return boost;
+}
+
+void ReleaseThreadBoost() {
+    std::lock_guard<std::mutex> guard(AvrtLock());
+    if (avrtModule == nullptr) return;
+    // Adapters handed out earlier report failure from now on instead of calling into a released
+    // library; the caller releases only after its timer, the one user of them, is killed.
+    avSetCharacteristics = nullptr;
+    avSetPriority = nullptr;
+    avRevertCharacteristics = nullptr;
+    ::FreeLibrary(std::exchange(avrtModule, nullptr));
+}
+
+} // namespace Platform
