@@ -5,6 +5,7 @@
 #pragma once
 
 #include "FTD2XXDefines.h"
+#include "Platform.h"
 #include "RDM_Lib.h"
 
 #include <atomic>
@@ -31,6 +32,11 @@ extern std::mutex DMXLock;       // guards fOutData and additions to the interfa
 extern const TDMXBuffer DMXBuffer; // all-zero idle frame
 
 class TFTD2XXWrapper;
+
+// Callback of every wrapper's 1 ms timer: counts the tick, keeps the thread's real-time registration
+// and the timer resolution as requested, and refreshes DMX for the active wrapper. `user` is the
+// wrapper that started the timer; only the active wrapper's own timer serves it.
+void MMTimerCallback(std::uint32_t timerId, void* user);
 
 class TFTD2XXDevice {
   public:
@@ -119,7 +125,63 @@ class TFTD2XXWrapper {
     static Platform::TimeCaps MMTimeCaps();
     static bool UsingPerformanceCounter();
     static std::int64_t MABPFCount();
+    // True while this process holds a raised timer resolution (raised by the first timer tick after
+    // a boost request, released when a wrapper is destroyed).
+    static bool TimerPeriodRaised();
 
-    // ... private fields and helpers as the implementation needs (hDLL, fDLLName, entry points,
-    // fDeviceList, fInterfaceList, atomics shared with the timer thread).
+  private:
+    friend class TDMXInterface;
+    friend void MMTimerCallback(std::uint32_t timerId, void* user);
+    class RefreshSuspension;
+
+    bool LoadDLL();
+    void* ResolveFunction(const char* Name);
+    void ForgetEntryPoints();
+    bool IsValidInterface(int devIdx) const;
+    FT_HANDLE InterfaceHandle(int devIdx) const;
+    void StoreStatus(FT_STATUS status);
+    void SendBreakAndData(FT_HANDLE handle, const void* pData, FT_DWORD Length);
+    void RefreshDMX();
+    bool SuspendRefresh();
+    void SendRequestForReply(int devIdx, const void* pData, int Length);
+    bool PollByte(int devIdx, std::uint8_t& byte);
+
+    Platform::LibraryHandle hDLL = nullptr;
+    std::string fDLLName;
+    std::uint32_t fLastDLLErrorCode = 0;
+    std::string fLastDLLErrorString;
+    std::string fLoadedDLLFileName;
+    std::atomic<std::uint32_t> fLastFTD2XXError{0};
+    std::uint32_t fFTD2XXLibraryVersion = 0;
+    std::uint32_t fLastMMResult = 0;
+    std::uint32_t hMMTimer = 0;
+    std::atomic<std::int64_t> fMMTicks{0};
+
+    // Entry points, nullptr while not resolved. Written only before the timer starts and after it
+    // is killed, so the timer thread reads them without a lock.
+    TFT_GetLibraryVersion fGetLibraryVersion = nullptr;
+    TFT_CreateDeviceInfoList FTCreateDeviceInfoList = nullptr;
+    TFT_GetDeviceInfoList FTGetDeviceInfoList = nullptr;
+    TFT_GetDeviceInfo FTGetDeviceInfo = nullptr;
+    TFT_GetDriverVersion FTGetDriverVersion = nullptr;
+    TFT_Open FTOpen = nullptr;
+    TFT_Close FTClose = nullptr;
+    TFT_SetBaudRate FTSetBaudRate = nullptr;
+    TFT_SetDataCharacteristics FTSetDataCharacteristics = nullptr;
+    TFT_SetFlowControl FTSetFlowControl = nullptr;
+    TFT_SetChars FTSetChars = nullptr;
+    TFT_Purge FTPurge = nullptr;
+    TFT_ClrRts FTClrRts = nullptr;
+    TFT_SetBreakOn FTSetBreakOn = nullptr;
+    TFT_SetBreakOff FTSetBreakOff = nullptr;
+    TFT_GetStatus FTGetStatus = nullptr;
+    TFT_Write FTWrite = nullptr;
+    TFT_SetRts FTSetRts = nullptr;
+    TFT_Read FTRead = nullptr;
+    TFT_SetTimeouts FTSetTimeOuts = nullptr;
+
+    TDeviceList fDeviceList;
+    TInterfaceList fInterfaceList; // appended under DMXLock; the timer thread reads it under DMXLock
+    std::atomic<bool> fDisableDMXStream{false};
+    TDMXBuffer fOutData{}; // under DMXLock
 };

@@ -1,0 +1,95 @@
+// The D2XX library as this tool sees it: its handle, status and record types, one function-pointer
+// type per entry point (named after the entry point), the fixed character arrays of a device
+// record, and the texts of the statuses.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Calling convention of the D2XX entry points; the build sets it where the platform needs one.
+#ifndef FTD2XX_CALL
+#define FTD2XX_CALL
+#endif
+
+using FT_HANDLE = void*;
+using FT_STATUS = std::uint32_t;
+using FT_DWORD = std::uint32_t;
+
+// Statuses
+constexpr FT_STATUS FT_OK = 0;
+constexpr FT_STATUS FT_INVALID_HANDLE = 1;
+constexpr FT_STATUS FT_DEVICE_NOT_FOUND = 2;
+constexpr FT_STATUS FT_DEVICE_NOT_OPENED = 3;
+constexpr FT_STATUS FT_IO_ERROR = 4;
+constexpr FT_STATUS FT_INSUFFICIENT_RESOURCES = 5;
+constexpr FT_STATUS FT_INVALID_PARAMETER = 6;
+constexpr FT_STATUS FT_INVALID_BAUD_RATE = 7;
+constexpr FT_STATUS FT_DEVICE_NOT_OPENED_FOR_ERASE = 8;
+constexpr FT_STATUS FT_DEVICE_NOT_OPENED_FOR_WRITE = 9;
+constexpr FT_STATUS FT_FAILED_TO_WRITE_DEVICE = 10;
+constexpr FT_STATUS FT_EEPROM_READ_FAILED = 11;
+constexpr FT_STATUS FT_EEPROM_WRITE_FAILED = 12;
+constexpr FT_STATUS FT_EEPROM_ERASE_FAILED = 13;
+constexpr FT_STATUS FT_EEPROM_NOT_PRESENT = 14;
+constexpr FT_STATUS FT_EEPROM_NOT_PROGRAMMED = 15;
+constexpr FT_STATUS FT_INVALID_ARGS = 16;
+constexpr FT_STATUS FT_NOT_SUPPORTED = 17;
+constexpr FT_STATUS FT_OTHER_ERROR = 18;
+
+// Values passed to the driver
+constexpr std::uint8_t FT_BITS_8 = 8;
+constexpr std::uint8_t FT_STOP_BITS_2 = 2;
+constexpr std::uint8_t FT_PARITY_NONE = 0;
+constexpr std::uint16_t FT_FLOW_NONE = 0;
+constexpr FT_DWORD FT_PURGE_RX = 1;
+constexpr FT_DWORD FT_PURGE_TX = 2;
+constexpr FT_DWORD FT_FLAGS_OPENED = 1;
+constexpr FT_DWORD FT_DEVICE_232R = 5;
+
+using TDeviceSerialNumber = char[16];
+using TDeviceDescription = char[64];
+
+// One record of FT_GetDeviceInfoList, in the platform's native layout.
+struct FT_DEVICE_LIST_INFO_NODE {
+    FT_DWORD Flags;
+    FT_DWORD Type;
+    FT_DWORD ID;
+    FT_DWORD LocId;
+    TDeviceSerialNumber SerialNumber;
+    TDeviceDescription Description;
+    FT_HANDLE ftHandle;
+};
+static_assert(sizeof(FT_DEVICE_LIST_INFO_NODE) == 96 + sizeof(void*), "100 bytes on 32-bit, 104 on 64-bit");
+
+// Entry points
+using TFT_GetLibraryVersion = FT_STATUS(FTD2XX_CALL*)(FT_DWORD* version);
+using TFT_CreateDeviceInfoList = FT_STATUS(FTD2XX_CALL*)(FT_DWORD* numDevs);
+using TFT_GetDeviceInfoList = FT_STATUS(FTD2XX_CALL*)(FT_DEVICE_LIST_INFO_NODE* dest, FT_DWORD* numDevs);
+using TFT_GetDeviceInfo = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, FT_DWORD* type, FT_DWORD* id,
+                                                  char* serialNumber, char* description, void* dummy);
+using TFT_GetDriverVersion = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, FT_DWORD* version);
+using TFT_Open = FT_STATUS(FTD2XX_CALL*)(int deviceNumber, FT_HANDLE* handle);
+using TFT_Close = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle);
+using TFT_SetBaudRate = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, FT_DWORD baudRate);
+using TFT_SetDataCharacteristics = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, std::uint8_t wordLength,
+                                                           std::uint8_t stopBits, std::uint8_t parity);
+using TFT_SetFlowControl = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, std::uint16_t flowControl,
+                                                   std::uint8_t xonChar, std::uint8_t xoffChar);
+using TFT_SetChars = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, std::uint8_t eventChar,
+                                             std::uint8_t eventCharEnabled, std::uint8_t errorChar,
+                                             std::uint8_t errorCharEnabled);
+using TFT_Purge = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, FT_DWORD mask);
+using TFT_ClrRts = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle);
+using TFT_SetRts = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle);
+using TFT_SetBreakOn = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle);
+using TFT_SetBreakOff = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle);
+using TFT_GetStatus = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, FT_DWORD* rxQueue, FT_DWORD* txQueue,
+                                              FT_DWORD* eventStatus);
+using TFT_Write = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, void* buffer, FT_DWORD bytesToWrite,
+                                          FT_DWORD* bytesWritten);
+using TFT_Read = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, void* buffer, FT_DWORD bytesToRead,
+                                         FT_DWORD* bytesReturned);
+using TFT_SetTimeouts = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, FT_DWORD readTimeout, FT_DWORD writeTimeout);
+
+// Text of a D2XX status; "Undefined error code" for 0 and anything above 18.
+std::string FTStatusToString(FT_STATUS status);
