@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Runs a Windows program of the MinGW build under Wine:  wine-run.sh <wine prefix> <program.exe> [args...]
 # The prefix belongs to the build tree and is created on first use; concurrent first uses (ctest -j)
-# wait for one another instead of racing to set it up.
+# wait for one another instead of racing to set it up. Without a program it only sets up the prefix.
 set -euo pipefail
 
-if [ $# -lt 2 ]; then
-  echo "usage: $0 <wine prefix> <program.exe> [args...]" >&2
+if [ $# -lt 1 ]; then
+  echo "usage: $0 <wine prefix> [<program.exe> [args...]]" >&2
   exit 2
 fi
 prefix=$1
@@ -43,4 +43,5 @@ if [ ! -f "$prefix/system.reg" ]; then
   fi
 fi
 
+if [ $# -eq 0 ]; then exit 0; fi
 exec "$wine" "$@"
