@@ -1,0 +1,62 @@
+// Conversions between UTF-8 and the two 8-bit code pages.
+#include "AnsiText.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::string AsString(std::initializer_list<std::uint8_t> Bytes) {
+    return std::string(Bytes.begin(), Bytes.end());
+}
+
+TEST(AnsiText, EveryByteRoundTripsInBothCodePages) {
+    for (const TAnsiCodePage CodePage : {TAnsiCodePage::Latin1, TAnsiCodePage::Windows1252}) {
+        std::uint8_t All[256];
+        for (int I = 0; I < 256; ++I)
+            All[I] = static_cast<std::uint8_t>(I);
+        const std::string Utf8 = AnsiToUtf8(All, 256, CodePage);
+        EXPECT_EQ(Utf8ToAnsi(Utf8, CodePage), std::string(reinterpret_cast<const char*>(All), 256));
+    }
+}
+
+struct TConversionCase {
+    const char* Name;
+    TAnsiCodePage CodePage;
+    std::string Utf8;
+    std::string Ansi;
+};
+
+TEST(AnsiText, CharactersAndTheirBytes) {
+    const TConversionCase Cases[] = {
+        {"Latin1ByteIsItsCodePoint", TAnsiCodePage::Latin1, "\u0080\u00E9\u00FF", AsString({0x80, 0xE9, 0xFF})},
+        {"Win1252Euro", TAnsiCodePage::Windows1252, "\u20AC", AsString({0x80})},
+        {"Win1252CapitalYDiaeresis", TAnsiCodePage::Windows1252, "\u0178", AsString({0x9F})},
+        {"Win1252UndefinedBytePassesThrough", TAnsiCodePage::Windows1252, "\u0081", AsString({0x81})},
+        {"Win1252SharesLatin1AboveA0", TAnsiCodePage::Windows1252, "\u00E9", AsString({0xE9})},
+    };
+    for (const auto& C : Cases) {
+        EXPECT_EQ(Utf8ToAnsi(C.Utf8, C.CodePage), C.Ansi) << C.Name;
+        EXPECT_EQ(AnsiToUtf8(reinterpret_cast<const std::uint8_t*>(C.Ansi.data()), C.Ansi.size(), C.CodePage),
+                  C.Utf8)
+            << C.Name;
+    }
+}
+
+TEST(AnsiText, WhatDoesNotFitBecomesQuestionMarks) {
+    const TConversionCase Cases[] = {
+        {"EuroNotInLatin1", TAnsiCodePage::Latin1, "\u20AC", "?"},
+        {"C1ControlNotInWin1252", TAnsiCodePage::Windows1252, "\u0080", "?"},
+        {"CJK", TAnsiCodePage::Latin1, "a\u4E2Db", "a?b"},
+        {"CharacterBeyondBMPIsOneMark", TAnsiCodePage::Windows1252, "\U0001F600", "?"},
+        {"TruncatedSequence", TAnsiCodePage::Latin1, "x\xC3", "x?"},
+        {"StrayContinuationByte", TAnsiCodePage::Latin1, "\x80y", "?y"},
+        {"OverlongZero", TAnsiCodePage::Latin1, "\xC0\x80", "??"},
+        {"EncodedSurrogate", TAnsiCodePage::Latin1, "\xED\xA0\x80", "???"},
+    };
+    for (const auto& C : Cases)
+        EXPECT_EQ(Utf8ToAnsi(C.Utf8, C.CodePage), C.Ansi) << C.Name;
+}
+
+} // namespace
