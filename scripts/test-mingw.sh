@@ -9,8 +9,10 @@ cmake --build --preset mingw
 prefix="$PWD/build-mingw/wineprefix"
 # Set the prefix up once (wineboot) before the tests, so they do not wait on it one by one.
 bash scripts/wine-run.sh "$prefix"
-status=0
-ctest --preset mingw || status=$?
-# Wine leaves its server running for a while after the last program; end it (this prefix only).
-WINEPREFIX="$prefix" "$(command -v wineserver || echo /usr/lib/wine/wineserver)" -k 2>/dev/null || true
-exit "$status"
+# One wine server for the whole run: starting it is the slow part of starting a Windows program.
+wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+# It is ended at the end (that of this prefix only), and ends itself a minute after its last program
+# should this script be interrupted.
+trap 'WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null || true' EXIT
+WINEPREFIX="$prefix" "$wineserver" -p60
+ctest --preset mingw

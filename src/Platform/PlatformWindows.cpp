@@ -128,12 +128,12 @@ std::uintptr_t SetCharacteristicsAdapter(const wchar_t* task, std::uint32_t* tas
 
 bool SetPriorityAdapter(std::uintptr_t handle, int priority) {
     const auto function = avSetPriority.load();
-    return function != nullptr && function(reinterpret_cast<HANDLE>(handle), priority) != FALSE;
+    return handle != 0 && function != nullptr && function(reinterpret_cast<HANDLE>(handle), priority) != FALSE;
 }
 
 bool RevertCharacteristicsAdapter(std::uintptr_t handle) {
     const auto function = avRevertCharacteristics.load();
-    return function != nullptr && function(reinterpret_cast<HANDLE>(handle)) != FALSE;
+    return handle != 0 && function != nullptr && function(reinterpret_cast<HANDLE>(handle)) != FALSE;
 }
 
 } // namespace
@@ -167,7 +167,8 @@ std::string ExecutablePath() { return ModulePath(nullptr); }
 
 std::uint32_t TimeSetEvent(std::uint32_t periodMs, std::uint32_t resolutionMs, TimerCallback callback,
                            void* user) {
-    if (callback == nullptr) return 0;
+    // A zero period would be a busy loop on the timer thread; refuse it as the other systems do.
+    if (callback == nullptr || periodMs == 0) return 0;
     auto binding = std::make_unique<TimerBinding>(TimerBinding{callback, user});
     // The first tick may come before timeSetEvent returns; it finds its binding through the user
     // value, so the map is needed only for cleaning up. Holding the lock keeps TimeKillEvent of

@@ -201,9 +201,30 @@ TEST(PlatformWindowsTimer, KillWaitsForARunningCallbackAndStopsTheTicks) {
     EXPECT_EQ(counter.ticks, ticksAtKill);
 }
 
+struct SelfKiller {
+    std::atomic<int> calls{0};
+    std::atomic<bool> killReturned{false};
+};
+
+void KillOwnTimer(std::uint32_t timerId, void* user) {
+    auto* killer = static_cast<SelfKiller*>(user);
+    ++killer->calls;
+    Platform::TimeKillEvent(timerId);
+    killer->killReturned = true;
+}
+
+TEST(PlatformWindowsTimer, KillFromInsideTheCallbackReturnsAndStopsTheTicks) {
+    static SelfKiller killer; // the timer thread may touch it until its last callback has returned
+    ASSERT_NE(Platform::TimeSetEvent(1, 1, &KillOwnTimer, &killer), 0u);
+    ASSERT_TRUE(WaitFor([&] { return killer.killReturned.load(); }));
+    Platform::Sleep(50);
+    EXPECT_EQ(killer.calls, 1);
+}
+
 TEST(PlatformWindowsTimer, RefusalsAndRepeatedKillsAreHarmless) {
-    EXPECT_EQ(Platform::TimeSetEvent(1, 1, nullptr, nullptr), 0u);
     TickCounter counter;
+    EXPECT_EQ(Platform::TimeSetEvent(1, 1, nullptr, nullptr), 0u);
+    EXPECT_EQ(Platform::TimeSetEvent(0, 1, &CountTick, &counter), 0u);
     const std::uint32_t id = Platform::TimeSetEvent(1, 1, &CountTick, &counter);
     ASSERT_NE(id, 0u);
     Platform::TimeKillEvent(id);
@@ -245,6 +266,8 @@ TEST(PlatformWindowsThreadBoost, RegistersRaisesAndRevertsTheCallingThread) {
     ASSERT_NE(boost.SetMmThreadCharacteristics, nullptr) << "Avrt.dll is part of every supported Windows";
     ASSERT_NE(boost.SetMmThreadPriority, nullptr);
     ASSERT_NE(boost.RevertMmThreadCharacteristics, nullptr);
+    EXPECT_FALSE(boost.SetMmThreadPriority(0, 2));
+    EXPECT_FALSE(boost.RevertMmThreadCharacteristics(0));
 
     std::uint32_t taskIndex = 0;
     const std::uintptr_t handle = boost.SetMmThreadCharacteristics(L"Pro Audio", &taskIndex);
