@@ -57,7 +57,7 @@ void RequireConsistentPacket(const TRDMData& data, bool finalized) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
     if (size < 4)
         return 0;
-    const auto setter = static_cast<Setter>(input[0] % static_cast<std::uint8_t>(Setter::Count));
+    const auto setter = static_cast<Setter>((input[0] & 0x7F) % static_cast<std::uint8_t>(Setter::Count));
     const bool makeFinal = (input[0] & 0x80) != 0;
     const auto start = static_cast<std::uint16_t>((input[1] << 8) | input[2]);
     const std::uint8_t count = input[3];
