@@ -1,0 +1,32 @@
+// The one table all benchmark programs print, as Markdown rows: a program prints the header only
+// when asked, so that scripts/bench.sh can join the rows of several programs under one header.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace bench {
+
+struct Row {
+    std::string What;
+    std::string Latency;             // USB latency of the virtual cable, e.g. "16 ms"
+    std::optional<double> WallMs;    // median wall time
+    std::optional<double> BestMs;    // shortest wall time: the code's cost with the least interference
+    std::optional<double> FloorMs;   // what the line and the prescribed waits allow at best
+    std::optional<double> CpuMs;     // CPU time of the tool's thread
+    std::optional<double> CpuShare;  // CPU time of the whole process / wall time, in percent
+    std::optional<double> D2XXCalls; // driver calls made (mean)
+    std::optional<double> PerSecond; // polls per second
+};
+
+void PrintHeader();
+void PrintRow(const Row& row);
+
+// Prints the header unless the program was started with --rows-only.
+void PrintHeaderUnlessRowsOnly(int argc, char** argv);
+
+double Median(std::vector<double> values);
+double Mean(const std::vector<double>& values);
+
+} // namespace bench

@@ -1,0 +1,89 @@
+#include "LineFloor.h"
+
+#include <algorithm>
+#include <cstdint>
+
+namespace bench {
+
+namespace {
+
+// The break is one zero byte at a fifth of the DMX rate; the data follows when it has left the
+// wire, the mark-after-break wait (212 us) being shorter than the byte.
+constexpr double BreakBytes = 5.0;
+
+constexpr double PauseAfterSendWithoutReplyMs = 40;
+constexpr double SettleAfterDiscoveryMs = 100;
+constexpr double DiscoveryReplyWindowMs = 100;
+constexpr double ReplyTimeoutMs = 1000;
+constexpr double IdleFrameGapMs = 50;
+
+constexpr std::uint8_t RDMStartCode = 0xCC;
+constexpr std::uint8_t DMXStartCode = 0x00;
+constexpr std::uint8_t DiscoveryClass = 0x10;
+constexpr std::uint16_t UniqueBranch = 0x0001;
+constexpr std::uint16_t UnMute = 0x0003;
+constexpr int HeaderLength = 24;
+
+struct RequestKind {
+    bool rdm = false;
+    bool broadcast = false;
+    std::uint8_t cc = 0;
+    std::uint16_t pid = 0;
+};
+
+RequestKind KindOf(const VC_Packet& p) {
+    RequestKind kind;
+    if (p.length < HeaderLength || p.bytes[0] != RDMStartCode)
+        return kind;
+    kind.rdm = true;
+    kind.broadcast = true;
+    for (int i = 3; i < 9; ++i)
+        kind.broadcast = kind.broadcast && p.bytes[i] == 0xFF;
+    kind.cc = p.bytes[20];
+    kind.pid = static_cast<std::uint16_t>((p.bytes[21] << 8) | p.bytes[22]);
+    return kind;
+}
+
+} // namespace
+
+LineFloor FloorOfCapture(const VC_Timing& timing, int first, int last, WaitScope scope) {
+    LineFloor floor;
+    const double byteMs = timing.byte_us / 1000.0;
+    const bool stateMachine = scope == WaitScope::StateMachine;
+    VC_Packet packet{};
+    VC_Packet next{};
+    for (int i = first; i < last; ++i) {
+        if (VC_CaptureGet(i, &packet) != 0)
+            break;
+        if (packet.direction == VC_FROM_FIXTURE) {
+            ++floor.Replies;
+            floor.WireMs +=
+                timing.turnaround_us / 1000.0 + packet.length * byteMs + timing.usb_latency_us / 1000.0;
+            continue;
+        }
+        ++floor.Requests;
+        const double wireMs = (BreakBytes + packet.length) * byteMs;
+        floor.WireMs += wireMs;
+        // A pause that starts when the bytes are handed to the driver runs while they cross the wire.
+        const auto pauseWhileSending = [&](double pauseMs) {
+            floor.WaitMs += std::max(0.0, pauseMs - wireMs);
+        };
+        const bool answered =
+            i + 1 < last && VC_CaptureGet(i + 1, &next) == 0 && next.direction == VC_FROM_FIXTURE;
+        const RequestKind kind = KindOf(packet);
+        if (kind.rdm && kind.cc == DiscoveryClass && kind.pid == UnMute && kind.broadcast) {
+            pauseWhileSending(PauseAfterSendWithoutReplyMs); // sent without turning the line around
+        } else if (kind.rdm && kind.cc == DiscoveryClass && kind.pid == UniqueBranch) {
+            if (stateMachine)
+                floor.WaitMs += answered ? SettleAfterDiscoveryMs : DiscoveryReplyWindowMs;
+        } else if (kind.rdm) {
+            if (stateMachine && !answered)
+                floor.WaitMs += ReplyTimeoutMs;
+        } else if (packet.length > 0 && packet.bytes[0] == DMXStartCode && stateMachine) {
+            pauseWhileSending(IdleFrameGapMs);
+        }
+    }
+    return floor;
+}
+
+} // namespace bench

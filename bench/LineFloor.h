@@ -1,0 +1,25 @@
+// The least time a stretch of line traffic can take: every packet in the line capture on the wire
+// (break, bytes at 44 us each), each reply's turnaround and USB latency, and the waits the tool
+// must make between them. Software can only come close to it.
+#pragma once
+
+#include "VirtualCable.h"
+
+namespace bench {
+
+// Which prescribed waits count: those of the cable layer's transactions alone, or also those the
+// fixture state machine adds around discovery.
+enum class WaitScope { Transactions, StateMachine };
+
+struct LineFloor {
+    double WireMs = 0; // requests and replies on the wire, turnarounds, USB latencies
+    double WaitMs = 0; // prescribed pauses and reply windows
+    int Requests = 0;
+    int Replies = 0;
+    double TotalMs() const { return WireMs + WaitMs; }
+};
+
+// The floor of the captured packets with indices first .. last - 1.
+LineFloor FloorOfCapture(const VC_Timing& timing, int first, int last, WaitScope scope);
+
+} // namespace bench

@@ -1,0 +1,22 @@
+// The virtual cable as the benchmarks set it up: one FT232R cable with one VEK-340 on its line,
+// the line's real timing, and a USB latency of choice.
+#pragma once
+
+#include "VirtualCable.h"
+
+#include <cstdint>
+#include <string>
+
+namespace bench {
+
+// 0.2 ms turnaround, 44 us per byte, and the given USB latency.
+VC_Timing LineTiming(std::uint32_t usbLatencyUs);
+std::string LatencyText(const VC_Timing& timing); // e.g. "16 ms"
+
+// A VEK-340 that offers `personalities` DMX personalities (1 .. VC_MAX_PERSONALITIES).
+VC_FixtureConfig FixtureWithPersonalities(int personalities);
+
+// Replaces whatever the virtual cable held by one cable with `fixture` on its line; empty capture.
+void SetUpLine(const VC_Timing& timing, const VC_FixtureConfig& fixture);
+
+} // namespace bench
