@@ -9,10 +9,8 @@ cmake --build --preset mingw
 prefix="$PWD/build-mingw/wineprefix"
 # Set the prefix up once (wineboot) before the tests, so they do not wait on it one by one.
 bash scripts/wine-run.sh "$prefix"
-# One wine server for the whole run: starting it is the slow part of starting a Windows program.
+# The tests share one Wine session (scripts/wine-run.sh starts it); end it afterwards, that of this
+# prefix only, instead of letting it linger.
 wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
-# It is ended at the end (that of this prefix only), and ends itself a minute after its last program
-# should this script be interrupted.
 trap 'WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null || true' EXIT
-WINEPREFIX="$prefix" "$wineserver" -p60
 ctest --preset mingw

@@ -26,14 +26,15 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 # Keep Wine away from any display: the programs run here are console programs.
 unset DISPLAY WAYLAND_DISPLAY
 
+wineserver=$(command -v wineserver || echo "$(dirname "$wine")/wineserver")
+mkdir -p "$(dirname "$prefix")"
+
 if [ ! -f "$prefix/system.reg" ]; then
-  mkdir -p "$(dirname "$prefix")"
   (
     flock 9
     if [ ! -f "$prefix/system.reg" ]; then
-      "$wine" wineboot -i >/dev/null 2>&1 || true
+      "$wine" wineboot -i </dev/null >/dev/null 2>&1 || true
       # The registry reaches the disk when the wine server ends; wait for that.
-      wineserver=$(command -v wineserver || echo "$(dirname "$wine")/wineserver")
       "$wineserver" -w 2>/dev/null || true
     fi
   ) 9>"$prefix.lock"
@@ -42,6 +43,21 @@ if [ ! -f "$prefix/system.reg" ]; then
     exit 1
   fi
 fi
-
 if [ $# -eq 0 ]; then exit 0; fi
+
+# Wine's system processes (services.exe and friends) start with the first program of a session and
+# keep that program's standard error open for as long as they live. A caller that reads the output
+# to its end (ctest, GoogleTest discovery) would then wait for the whole session. So the session is
+# started here with nothing attached, and kept for 30 s after its last program ("wineserver -k0"
+# only asks whether a server runs).
+if ! "$wineserver" -k0 2>/dev/null; then
+  (
+    flock 9
+    if ! "$wineserver" -k0 2>/dev/null; then
+      "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
+      "$wine" wineboot </dev/null >/dev/null 2>&1 || true
+    fi
+  ) 9>"$prefix.lock"
+fi
+
 exec "$wine" "$@"
