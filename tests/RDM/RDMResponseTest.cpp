@@ -11,7 +11,6 @@
 #include <string>
 
 using ::testing::ElementsAreArray;
-using ::testing::MatchesRegex;
 
 namespace {
 
@@ -111,7 +110,7 @@ TEST_P(CheckResponseTest, SetsErrorCodeAndResult) {
     TRDMResponseData Reply = MakeReply(GetParam().Reply, GetParam().TimeMs);
     Reply.ErrorCode = 99; // whatever was there before
     EXPECT_EQ(CheckRDMResponse(GetParam().Request(), Reply, 1000), GetParam().Result);
-    EXPECT_EQ(Reply.ErrorCode, GetParam().ErrorCode);
+    EXPECT_EQ(ErrorCodeOf(Reply), GetParam().ErrorCode);
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, CheckResponseTest, ::testing::ValuesIn(CheckCases),
@@ -124,7 +123,7 @@ TEST(CheckResponse, KeepsTheChecksumBytesInWireOrder) {
     std::memcpy(Stored, reinterpret_cast<const std::uint8_t*>(&Reply) + offsetof(TRDMResponseData, ChkSum), 2);
     EXPECT_THAT(Stored, ElementsAreArray({0x04, 0x84}));
     if constexpr (std::endian::native == std::endian::little) {
-        EXPECT_EQ(Reply.ChkSum, 0x8404);
+        EXPECT_EQ(ChkSumOf(Reply), 0x8404);
     }
 }
 
@@ -132,8 +131,8 @@ TEST(CheckResponse, TimeoutLeavesChkSumUntouched) {
     TRDMResponseData Reply = MakeReply(AckDeviceInfo, 1001);
     Reply.ChkSum = 0x5A5A;
     EXPECT_FALSE(CheckRDMResponse(GetDeviceInfo(), Reply, 1000));
-    EXPECT_EQ(Reply.ErrorCode, 6);
-    EXPECT_EQ(Reply.ChkSum, 0x5A5A);
+    EXPECT_EQ(ErrorCodeOf(Reply), 6);
+    EXPECT_EQ(ChkSumOf(Reply), 0x5A5A);
 }
 
 TEST(CheckResponse, LocatesTheChecksumByResponseLenNotMesLen) {
@@ -144,7 +143,7 @@ TEST(CheckResponse, LocatesTheChecksumByResponseLenNotMesLen) {
     Reply.Raw[511] = 0x84;
     Reply.ResponseLen = 512;
     EXPECT_TRUE(CheckRDMResponse(GetDeviceInfo(), Reply, 1000));
-    EXPECT_EQ(Reply.ErrorCode, 0);
+    EXPECT_EQ(ErrorCodeOf(Reply), 0);
 }
 
 // A length no stored reply can have must not lead the check outside Raw.
@@ -158,8 +157,8 @@ TEST(CheckResponse, ImpossibleLengthsAreFaultsNotReads) {
         TRDMResponseData Reply = MakeReply(AckDeviceInfo);
         Reply.ResponseLen = C.Len;
         EXPECT_FALSE(CheckRDMResponse(GetDeviceInfo(), Reply, 1000)) << C.Len;
-        EXPECT_EQ(Reply.ErrorCode, C.ErrorCode) << C.Len;
-        EXPECT_EQ(Reply.ChkSum, 0) << C.Len;
+        EXPECT_EQ(ErrorCodeOf(Reply), C.ErrorCode) << C.Len;
+        EXPECT_EQ(ChkSumOf(Reply), 0) << C.Len;
     }
 }
 
@@ -170,7 +169,7 @@ struct TAssertionCase {
     std::string Name;
     std::uint8_t RequestCC;
     TBytes Reply;
-    std::string Pattern;
+    std::string Text;
 };
 
 std::ostream& operator<<(std::ostream& Out, const TAssertionCase& C) {
@@ -187,7 +186,7 @@ const TAssertionCase AssertionCases[] = {
          0x00, 0x0A,                         // estimated delay
          0x04, 0x93,                         // checksum
      },
-     R"(RESPONSE_TYPE_ACK_TIMER not supported \(RDM_Lib, line [0-9]+\))"},
+     "RESPONSE_TYPE_ACK_TIMER not supported"},
     {"AckOverflow",
      CC_GET_COMMAND,
      {
@@ -196,8 +195,8 @@ const TAssertionCase AssertionCases[] = {
          0x21, 0x00, 0x60, 0x00,             // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 0
          0x04, 0x87,                         // checksum
      },
-     R"(RESPONSE_TYPE_ACK_OVERFLOW not supported \(RDM_Lib, line [0-9]+\))"},
-    {"UnknownRequestClass", 0x40, AckDeviceInfo, R"(Unknown CC \(RDM_Lib, line [0-9]+\))"},
+     "RESPONSE_TYPE_ACK_OVERFLOW not supported"},
+    {"UnknownRequestClass", 0x40, AckDeviceInfo, "Unknown CC"},
 };
 
 class CheckResponseAssertionTest : public ::testing::TestWithParam<TAssertionCase> {};
@@ -210,9 +209,10 @@ TEST_P(CheckResponseAssertionTest, RaisesWithErrorCodeZero) {
         CheckRDMResponse(Request, Reply, 1000);
         FAIL() << "no assertion failure";
     } catch (const EAssertionFailed& E) {
-        EXPECT_THAT(E.what(), MatchesRegex(GetParam().Pattern));
+        EXPECT_EQ(E.what(), AssertionMessage(GetParam().Text, E));
+        EXPECT_GT(E.Line(), 0);
     }
-    EXPECT_EQ(Reply.ErrorCode, 0);
+    EXPECT_EQ(ErrorCodeOf(Reply), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, CheckResponseAssertionTest, ::testing::ValuesIn(AssertionCases),

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 using TBytes = std::vector<std::uint8_t>;
@@ -27,7 +28,8 @@ inline TBytes RecordImage(const TRDMCommand& Command) {
 inline TRDMResponseData MakeReply(const TBytes& Bytes, std::uint32_t TimeMs = 10) {
     TRDMResponseData Reply;
     std::memset(&Reply, 0, sizeof Reply);
-    std::memcpy(Reply.Raw, Bytes.data(), Bytes.size());
+    if (!Bytes.empty())
+        std::memcpy(Reply.Raw, Bytes.data(), Bytes.size());
     Reply.ResponseLen = static_cast<std::int32_t>(Bytes.size());
     Reply.ResponseTimeMs = TimeMs;
     return Reply;
@@ -39,3 +41,17 @@ class TOpenCommand : public TRDMCommand {
     using TRDMCommand::TRDMCommand;
     TRDMData& Data() { return fData; }
 };
+
+// The reply's multi-byte fields are unaligned: copy them out before an assertion binds a
+// reference to them.
+inline std::int32_t ErrorCodeOf(const TRDMResponseData& Reply) {
+    return Reply.ErrorCode;
+}
+inline std::uint16_t ChkSumOf(const TRDMResponseData& Reply) {
+    return Reply.ChkSum;
+}
+
+// The assertion form "<Text> (RDM_Lib, line <n>)", n being the line the exception reports.
+inline std::string AssertionMessage(const std::string& Text, const EAssertionFailed& E) {
+    return Text + " (RDM_Lib, line " + std::to_string(E.Line()) + ")";
+}
