@@ -1,0 +1,87 @@
+// The connection bootstrap: on every WM_USER (0, 0) a fresh cable wrapper binds the driver, lists
+// the cables, opens the first one and hands over to the fixture state machine.
+#include "Main.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+
+#include <exception>
+#include <utility>
+
+namespace {
+
+const QString kMissingCableText = QStringLiteral(
+    "Unable to locate ZYL USB/DMX cable\r"
+    "Please check that a ZYL USB/DMX cable is connected and not in use by another application");
+
+// Marks a bootstrap as running for as long as it is on the stack.
+class TRunningFlag {
+  public:
+    explicit TRunningFlag(bool& flag) : fFlag(flag) { fFlag = true; }
+    ~TRunningFlag() { fFlag = false; }
+    TRunningFlag(const TRunningFlag&) = delete;
+    TRunningFlag& operator=(const TRunningFlag&) = delete;
+
+  private:
+    bool& fFlag;
+};
+
+} // namespace
+
+bool TMainForm::AskRetryMissingCable()
+{
+    // No parent: the box stands centred on the screen.
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), kMissingCableText,
+                    QMessageBox::Retry | QMessageBox::Cancel);
+    box.setObjectName(QStringLiteral("MissingCableBox"));
+    return box.exec() == QMessageBox::Retry;
+}
+
+void TMainForm::do_WM_USER(quintptr WParam, qintptr LParam)
+{
+    if (WParam != 0 || LParam != 0)
+        return;
+    // A closing window starts no new connection.
+    if ((fStateControl & 1) != 0)
+        return;
+    // One bootstrap never starts inside another: a WM_USER delivered while one runs (by the error
+    // box it shows after the state machine's exit has posted the next one) waits until it returns.
+    if (fBootstrapRunning) {
+        fWMUserHeldBack = true;
+        return;
+    }
+    {
+        TRunningFlag running(fBootstrapRunning);
+
+        bDummyFocus->setFocus();
+        ftdSer.clear();
+        std::exchange(ftd, nullptr).reset();
+        ftd = std::make_unique<TFTD2XXWrapper>();
+
+        try {
+            ftd->Initialize();
+            ftd->ScanDevices();
+            if (ftd->DeviceCount() == 0) {
+                if (AskRetryMissingCable())
+                    PostWMUser();
+            } else {
+                ftd->OpenAvailableInterfaceByIndex(0);
+                ftdSer = QStringLiteral("%1 %2").arg(QString::fromStdString(ftd->GetDeviceDescription(0)),
+                                                     QString::fromStdString(ftd->GetDeviceSerialNo(0)));
+                ftd->SetDMXStreamDisabled(true);
+                lRDM->setText(ftdSer);
+                lRDM->show();
+                fStateControl = 0;
+                fState = 1;
+                StateMachine();
+            }
+        } catch (const std::exception& e) {
+            ShowErrorBox(QString::fromStdString(e.what()));
+        } catch (...) {
+            ShowErrorBox(QStringLiteral("Unknown error"));
+        }
+    }
+    if (std::exchange(fWMUserHeldBack, false) && (fStateControl & 1) == 0)
+        PostWMUser();
+}
