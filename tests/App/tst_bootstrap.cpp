@@ -1,0 +1,285 @@
+// The connection bootstrap against the virtual cable: the missing-cable box with Retry and Cancel,
+// the cable shown once opened, WM_USER with parameters, closing while connected, and the error box
+// of an exception that leaves the fixture loop.
+#include "MainFormProbe.h"
+#include "ScenarioRunner.h"
+#include "VirtualCable.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <cstring>
+
+namespace {
+
+const QString kMissingCableText = QStringLiteral(
+    "Unable to locate ZYL USB/DMX cable\rPlease check that a ZYL USB/DMX cable is connected and not in use by "
+    "another application");
+
+constexpr int kScenarioTimeoutMs = 120000;
+
+VC_CableConfig Cable(const char* description, const char* serial)
+{
+    VC_CableConfig c{};
+    VC_DefaultCable(&c);
+    std::strncpy(c.description, description, sizeof c.description - 1);
+    std::strncpy(c.serial, serial, sizeof c.serial - 1);
+    return c;
+}
+
+// Cables opened so far; a new bootstrap opens the cable anew.
+std::uint64_t Opens()
+{
+    return VC_CallCount("FT_Open") + VC_CallCount("FT_OpenEx");
+}
+
+// One cable with one VEK-340 behind it; returns the fixture id.
+int OneCableWithFixture(const VC_CableConfig& cable)
+{
+    VC_Clear();
+    VC_SetFastTiming();
+    const int index = VC_AddCable(&cable);
+    VC_FixtureConfig fixture{};
+    VC_DefaultFixture(&fixture);
+    return VC_AddFixture(index, &fixture);
+}
+
+} // namespace
+
+class BootstrapTest : public QObject {
+    Q_OBJECT
+  private:
+    std::unique_ptr<TMainForm> form;
+
+    template <typename T = QWidget> T* Control(const char* name) const
+    {
+        return form->findChild<T*>(QString::fromLatin1(name));
+    }
+    bool Ready() const { return form->State() == 20; }
+    QString CableText() const { return Control<QLabel>("lRDM")->text(); }
+
+    // Every settings control disabled, address and firmware empty, no cable shown.
+    QString NotConnectedProblem() const
+    {
+        for (QWidget* w : TMainFormProbe(*form).EnableList())
+            if (w->isEnabled())
+                return w->objectName() + QStringLiteral(" is enabled");
+        if (!Control<QLineEdit>("leDMXAdr")->text().isEmpty() || !Control<QLineEdit>("leFirmware")->text().isEmpty())
+            return QStringLiteral("address or firmware shown");
+        if (!Control("lRDM")->isHidden())
+            return QStringLiteral("cable label shown");
+        return QString();
+    }
+
+  private slots:
+    void init() { VC_Reset(); }
+    void cleanup()
+    {
+        form.reset();
+        QCOMPARE(VC_OpenHandleCount(), 0); // the wrapper closed its cable with the window
+        VC_Reset();
+    }
+
+    void noCableAskRetryThenConnects();
+    void noCableCancelLeavesSettingsDisabled();
+    void cableShowsDescriptionAndSerial_data();
+    void cableShowsDescriptionAndSerial();
+    void wmUserWithParametersChangesNothing();
+    void closingWhileConnectedEndsWithoutNewBootstrap();
+    void nextBootstrapWaitsForTheErrorBox();
+};
+
+void BootstrapTest::noCableAskRetryThenConnects()
+{
+    VC_Clear();
+    VC_SetFastTiming();
+    form = std::make_unique<TMainForm>();
+    form->show();
+    TScenarioRunner run(form.get());
+    run.OnMessageBox(QStringLiteral("missing-cable box"), [&](QMessageBox* box) {
+           run.Expect(form->isVisible(), QStringLiteral("the window is shown before the box"));
+           run.Expect(box->text() == kMissingCableText, QStringLiteral("box text: ") + box->text());
+           run.Expect(box->icon() == QMessageBox::Critical, QStringLiteral("error kind"));
+           run.Expect(box->standardButtons() == (QMessageBox::Retry | QMessageBox::Cancel),
+                      QStringLiteral("Retry and Cancel"));
+           const QString problem = NotConnectedProblem();
+           run.Expect(problem.isEmpty(), problem);
+           OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
+           box->button(QMessageBox::Retry)->click();
+       })
+        .Step(QStringLiteral("connected after Retry"), [&] { return Ready(); },
+              [&] {
+                  run.Expect(CableText() == QStringLiteral("FT232R USB UART VC000001"), CableText());
+                  run.Expect(Control("bSet")->isEnabled(), QStringLiteral("settings enabled"));
+                  form->close();
+              });
+    run.Start();
+    QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
+    QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
+}
+
+void BootstrapTest::noCableCancelLeavesSettingsDisabled()
+{
+    VC_Clear();
+    form = std::make_unique<TMainForm>();
+    TScenarioRunner run(form.get());
+    QElapsedTimer sinceCancel;
+    run.OnMessageBox(QStringLiteral("missing-cable box"), [&](QMessageBox* box) {
+           box->button(QMessageBox::Cancel)->click();
+           sinceCancel.start();
+       })
+        .Step(QStringLiteral("a while after Cancel"), [&] { return sinceCancel.elapsed() > 300; },
+              [&] {
+                  run.Expect(TScenarioRunner::ActiveMessageBox() == nullptr, QStringLiteral("no new box"));
+                  const QString problem = NotConnectedProblem();
+                  run.Expect(problem.isEmpty(), problem);
+                  form->findChild<QAction*>(QStringLiteral("aExit"))->trigger();
+                  run.Expect(!form->isVisible(), QStringLiteral("Exit closes at once"));
+                  run.Expect(form->StateControl() == 1, QStringLiteral("closing bit set"));
+              });
+    form->show();
+    run.Start();
+    QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
+    QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
+}
+
+void BootstrapTest::cableShowsDescriptionAndSerial_data()
+{
+    QTest::addColumn<QStringList>("cables"); // description|serial, in the driver's order
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("default FT232R cable") << QStringList{QStringLiteral("FT232R USB UART|VC000001")}
+                                          << QStringLiteral("FT232R USB UART VC000001");
+    QTest::newRow("RS485 cable") << QStringList{QStringLiteral("USB-RS485 Cable|FT5A6B7C")}
+                                 << QStringLiteral("USB-RS485 Cable FT5A6B7C");
+    QTest::newRow("two cables: the first listed")
+        << QStringList{QStringLiteral("FT232R USB UART|FTA00001"), QStringLiteral("FT232R USB UART|FTB00002")}
+        << QStringLiteral("FT232R USB UART FTA00001");
+}
+
+void BootstrapTest::cableShowsDescriptionAndSerial()
+{
+    QFETCH(QStringList, cables);
+    QFETCH(QString, shown);
+
+    VC_Clear();
+    VC_SetFastTiming();
+    for (const QString& c : cables) {
+        const QByteArray description = c.section(u'|', 0, 0).toLatin1();
+        const QByteArray serial = c.section(u'|', 1, 1).toLatin1();
+        const VC_CableConfig cable = Cable(description.constData(), serial.constData());
+        VC_FixtureConfig fixture{};
+        VC_DefaultFixture(&fixture);
+        VC_AddFixture(VC_AddCable(&cable), &fixture);
+    }
+    form = std::make_unique<TMainForm>();
+    TScenarioRunner run(form.get());
+    run.Step(QStringLiteral("cable shown"), [&] { return !Control("lRDM")->isHidden(); },
+             [&] {
+                 run.Expect(CableText() == shown, CableText());
+                 run.Expect(form->Wrapper() != nullptr && form->Wrapper()->DMXStreamDisabled(),
+                            QStringLiteral("background refresh off"));
+                 form->close();
+             });
+    form->show();
+    run.Start();
+    QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
+    QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
+}
+
+void BootstrapTest::wmUserWithParametersChangesNothing()
+{
+    OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
+    form = std::make_unique<TMainForm>();
+    TScenarioRunner run(form.get());
+    const TFTD2XXWrapper* connected = nullptr;
+    std::uint64_t opens = 0;
+    QElapsedTimer sincePost;
+    run.Step(QStringLiteral("connected"), [&] { return Ready(); },
+             [&] {
+                 connected = form->Wrapper();
+                 opens = Opens();
+                 QCoreApplication::postEvent(form.get(), new TWMUserEvent(1, 0));
+                 QCoreApplication::postEvent(form.get(), new TWMUserEvent(0, 1));
+                 QCoreApplication::postEvent(form.get(), new TWMUserEvent(7, -3));
+                 sincePost.start();
+             })
+        .Step(QStringLiteral("a while after the posts"), [&] { return sincePost.elapsed() > 300; },
+              [&] {
+                  run.Expect(form->Wrapper() == connected, QStringLiteral("same wrapper"));
+                  run.Expect(Opens() == opens, QStringLiteral("no new open"));
+                  run.Expect(Ready() && form->StateControl() == 0, QStringLiteral("still connected"));
+                  form->close();
+              });
+    form->show();
+    run.Start();
+    QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
+    QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
+}
+
+void BootstrapTest::closingWhileConnectedEndsWithoutNewBootstrap()
+{
+    OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
+    form = std::make_unique<TMainForm>();
+    TScenarioRunner run(form.get());
+    const TFTD2XXWrapper* connected = nullptr;
+    std::uint64_t opens = 0;
+    run.Step(QStringLiteral("connected"), [&] { return Ready(); },
+             [&] {
+                 connected = form->Wrapper();
+                 opens = Opens();
+                 form->close();
+             });
+    form->show();
+    run.Start();
+    QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
+    QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
+
+    // The loop has ended and returned; nothing starts again, not even a WM_USER posted now.
+    QCOMPARE(form->StateControl() & 1u, 1u);
+    TMainFormProbe(*form).PostWMUser();
+    QTest::qWait(300);
+    QVERIFY(form->Fixture() == nullptr);
+    QCOMPARE(form->Wrapper(), connected); // released only with the window
+    QCOMPARE(Opens(), opens);
+    QCOMPARE(VC_OpenHandleCount(), 1);
+}
+
+void BootstrapTest::nextBootstrapWaitsForTheErrorBox()
+{
+    // An ACK_TIMER reply is a programming-level failure of the reply check; it leaves the fixture
+    // loop, whose exit posts the next bootstrap, and the bootstrap shows its message.
+    const int fixture = OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
+    VC_InjectFault(fixture, VC_FAULT_ACK_TIMER, 0x20, 0x0060, 1);
+    form = std::make_unique<TMainForm>();
+    TScenarioRunner run(form.get());
+    std::uint64_t opensAtBox = 0;
+    QElapsedTimer sinceBox;
+    run.OnMessageBox(QStringLiteral("error box"), [&](QMessageBox* box) {
+           run.Expect(box->text().contains(QStringLiteral("ACK_TIMER"), Qt::CaseInsensitive),
+                      QStringLiteral("message of the exception: ") + box->text());
+           opensAtBox = Opens();
+           sinceBox.start();
+       })
+        .Step(QStringLiteral("box still open a while later"), [&] { return sinceBox.elapsed() > 300; },
+              [&] {
+                  QMessageBox* box = TScenarioRunner::ActiveMessageBox();
+                  run.Expect(box != nullptr && box->icon() == QMessageBox::Critical, QStringLiteral("error box"));
+                  run.Expect(box != nullptr && box->standardButtons() == QMessageBox::Ok, QStringLiteral("OK only"));
+                  run.Expect(Opens() == opensAtBox, QStringLiteral("no bootstrap while the box is open"));
+                  if (box != nullptr)
+                      box->button(QMessageBox::Ok)->click();
+              })
+        .Step(QStringLiteral("reconnected after OK"), [&] { return Opens() > opensAtBox && Ready(); },
+              [&] { form->close(); });
+    form->show();
+    run.Start();
+    QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
+    QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
+}
+
+QTEST_MAIN(BootstrapTest)
+#include "tst_bootstrap.moc"
