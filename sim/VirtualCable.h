@@ -135,7 +135,14 @@ typedef struct VC_Packet {
     int cable;
     int length;
     uint8_t bytes[VC_CAPTURE_MAX_BYTES];
+    int flags;               /* VC_PacketFlags: how the packet reached the line */
 } VC_Packet;
+enum VC_PacketFlags {
+    VC_PACKET_NO_BREAK = 1,   /* bytes written without a break before them: fixtures ignore them */
+    VC_PACKET_NOT_DRIVEN = 2, /* written while the line was in receive direction: fixtures heard nothing */
+    VC_PACKET_GARBLED = 4,    /* written at another baud rate or frame format: fixtures heard noise */
+    VC_PACKET_TRUNCATED = 8   /* longer than VC_CAPTURE_MAX_BYTES; `bytes` holds the beginning */
+};
 VC_API int VC_CaptureCount(void);
 VC_API int VC_CaptureGet(int index, VC_Packet* out);     /* 0 on success */
 VC_API void VC_CaptureClear(void);

@@ -1,0 +1,223 @@
+#include "Line.h"
+
+#include <algorithm>
+#include <map>
+
+namespace vcable {
+
+namespace {
+
+constexpr uint32_t kDmxBaud = 250000;
+constexpr uint32_t kBaudTolerance = kDmxBaud * 3 / 100;
+// A zero byte below this rate holds the line low for at least the 88 us a receiver takes as a break.
+constexpr uint32_t kSlowestBreakBaud = 100000;
+constexpr std::size_t kDmxFrameLength = 513;
+constexpr std::size_t kReceiveBufferSize = 65536;
+constexpr uint8_t kDmxStartCode = 0x00;
+
+}  // namespace
+
+Line::Line(int cable, Capture& capture, const VC_Timing& timing, Responder respond)
+    : cable_(cable), capture_(capture), timing_(timing), respond_(std::move(respond)) {}
+
+void Line::reset(Nanos now) {
+    advance(now);
+    inFlight_.clear();
+    finishPacket();
+    waiting_.clear();
+    arriving_.clear();
+    received_.clear();
+    lineFreeAt_ = now;
+    baud_ = 9600;
+    wordLength_ = 8;
+    stopBits_ = 0;
+    parity_ = 0;
+    breakOn_ = false;
+    receive_ = false;
+}
+
+void Line::advance(Nanos now) {
+    while (!inFlight_.empty() && inFlight_.front().end <= now) {
+        const WireByte byte = inFlight_.front();
+        inFlight_.pop_front();
+        deliver(byte);
+    }
+    const Nanos latency = static_cast<Nanos>(timing_.usb_latency_us) * kMicro;
+    auto arrived = arriving_.begin();
+    for (; arrived != arriving_.end() && arrived->at <= now; ++arrived)
+        if (received_.size() < kReceiveBufferSize) received_.push_back(Arrival{arrived->value, arrived->at + latency});
+    arriving_.erase(arriving_.begin(), arrived);
+}
+
+void Line::setDataCharacteristics(uint8_t wordLength, uint8_t stopBits, uint8_t parity) {
+    wordLength_ = wordLength;
+    stopBits_ = stopBits;
+    parity_ = parity;
+}
+
+Line::Symbol Line::classify(uint8_t value) const {
+    if (breakOn_) return Symbol::Noise;  // the line is held low: nothing gets through
+    if (baud_ <= kSlowestBreakBaud && value == 0x00) return Symbol::Break;
+    const bool dmxRate = baud_ + kBaudTolerance >= kDmxBaud && baud_ <= kDmxBaud + kBaudTolerance;
+    return dmxRate && wordLength_ == 8 && parity_ == 0 ? Symbol::Data : Symbol::Noise;
+}
+
+Nanos Line::byteDuration() const {
+    // byte_us is the time of one byte of 11 bits (start, 8 data, 2 stop) at 250000 baud.
+    const int frameBits = 1 + wordLength_ + (parity_ != 0 ? 1 : 0) + (stopBits_ == 2 ? 2 : 1);
+    const double nanos = static_cast<double>(timing_.byte_us) * kMicro * (static_cast<double>(kDmxBaud) / baud_) *
+                         (frameBits / 11.0);
+    return static_cast<Nanos>(nanos);
+}
+
+void Line::setBreak(Nanos now, bool on) {
+    if (on && !breakOn_) {
+        const Nanos start = std::max(now, lineFreeAt_);
+        inFlight_.push_back(WireByte{0x00, start, start, Symbol::Break, !receive_});
+        lineFreeAt_ = start;
+        advance(now);
+    }
+    breakOn_ = on;
+}
+
+void Line::write(Nanos now, const uint8_t* bytes, std::size_t count) {
+    const Nanos duration = byteDuration();
+    Nanos start = std::max(now, lineFreeAt_);
+    for (std::size_t i = 0; i < count; ++i) {
+        inFlight_.push_back(WireByte{bytes[i], start, start + duration, classify(bytes[i]), !receive_});
+        start += duration;
+    }
+    lineFreeAt_ = start;
+    advance(now);
+}
+
+void Line::setReceive(bool receive, Nanos now) {
+    if (receive != receive_) {
+        receive_ = receive;
+        if (receive && !waiting_.empty()) scheduleAnswers(std::max(requestEnd_, now));
+        if (!receive) arriving_.clear();  // the rest of an answer meets a line that no longer listens
+    }
+    closeIfIdle(true);
+}
+
+void Line::purge(Nanos now, bool receiveBuffer, bool transmitBuffer) {
+    if (receiveBuffer) {
+        received_.clear();
+        arriving_.clear();
+        waiting_.clear();
+    }
+    if (transmitBuffer) {
+        inFlight_.clear();
+        lineFreeAt_ = now;
+        finishPacket();
+    }
+}
+
+uint32_t Line::readable(Nanos now) {
+    closeIfIdle(false);
+    uint32_t count = 0;
+    for (const Arrival& byte : received_) {
+        if (byte.at > now) break;
+        ++count;
+    }
+    return count;
+}
+
+std::size_t Line::read(Nanos now, uint8_t* out, std::size_t count) {
+    const std::size_t available = std::min<std::size_t>(count, readable(now));
+    for (std::size_t i = 0; i < available; ++i) {
+        out[i] = received_.front().value;
+        received_.pop_front();
+    }
+    return available;
+}
+
+Nanos Line::readableAt(std::size_t count) const {
+    if (count == 0) return 0;
+    if (count <= received_.size()) return received_[count - 1].at;
+    const std::size_t fromArriving = count - received_.size();
+    if (fromArriving > arriving_.size()) return -1;
+    return arriving_[fromArriving - 1].at + static_cast<Nanos>(timing_.usb_latency_us) * kMicro;
+}
+
+void Line::deliver(const WireByte& byte) {
+    if (byte.symbol == Symbol::Break) {
+        finishPacket();
+        if (byte.driven) {
+            // A new request: fixtures drop answers the controller never turned around for.
+            waiting_.clear();
+            arriving_.clear();
+        }
+        framed_ = true;
+        intact_ = byte.driven;
+        packet_.clear();
+        entry_ = capture_.begin(byte.start, VC_TO_FIXTURE, cable_, byte.driven ? 0 : VC_PACKET_NOT_DRIVEN);
+        return;
+    }
+    if (!framed_ && entry_ == Capture::kNoEntry)
+        entry_ = capture_.begin(byte.start, VC_TO_FIXTURE, cable_, VC_PACKET_NO_BREAK);
+    capture_.append(entry_, byte.value);
+    if (!byte.driven) capture_.addFlags(entry_, VC_PACKET_NOT_DRIVEN);
+    if (byte.symbol == Symbol::Noise) capture_.addFlags(entry_, VC_PACKET_GARBLED);
+    if (!framed_) return;
+
+    packet_.push_back(byte.value);
+    intact_ = intact_ && byte.driven && byte.symbol == Symbol::Data;
+    const long expected = expectedLength();
+    if (expected > 0 && packet_.size() >= static_cast<std::size_t>(expected)) completePacket(byte.end);
+}
+
+long Line::expectedLength() const {
+    if (packet_.empty()) return -1;
+    if (packet_[0] == 0xCC) return packet_.size() >= 3 ? std::max<long>(3, packet_[2] + 2L) : -1;
+    if (packet_[0] == kDmxStartCode) return static_cast<long>(kDmxFrameLength);
+    return -1;
+}
+
+void Line::completePacket(Nanos end) {
+    const bool heard = intact_;
+    const Bytes packet = packet_;
+    finishPacket();
+    if (!heard) return;
+    std::vector<FaultedAnswer> answers = respond_(packet);
+    std::erase_if(answers, [](const FaultedAnswer& a) { return a.bytes.empty(); });
+    if (answers.empty()) return;
+    waiting_ = std::move(answers);
+    requestEnd_ = end;
+    if (receive_) scheduleAnswers(end);
+}
+
+void Line::finishPacket() {
+    if (entry_ != Capture::kNoEntry) capture_.finish(entry_);
+    entry_ = Capture::kNoEntry;
+    framed_ = false;
+    packet_.clear();
+}
+
+void Line::closeIfIdle(bool evenWithKnownLength) {
+    if (!inFlight_.empty() || entry_ == Capture::kNoEntry) return;
+    if (framed_ && expectedLength() > 0 && !evenWithKnownLength) return;
+    finishPacket();
+}
+
+void Line::scheduleAnswers(Nanos from) {
+    const Nanos start = from + static_cast<Nanos>(timing_.turnaround_us) * kMicro;
+    const Nanos byteTime = static_cast<Nanos>(timing_.byte_us) * kMicro;
+    // Answers that start together collide: on the line the dominant level wins, like an AND of
+    // the bytes (an idle line reads as all ones).
+    std::map<Nanos, Bytes> onLine;
+    for (const FaultedAnswer& answer : waiting_) {
+        Bytes& combined = onLine[start + answer.extraDelayUs * kMicro];
+        if (combined.size() < answer.bytes.size()) combined.resize(answer.bytes.size(), 0xFF);
+        for (std::size_t i = 0; i < answer.bytes.size(); ++i) combined[i] = static_cast<uint8_t>(combined[i] & answer.bytes[i]);
+    }
+    waiting_.clear();
+    for (const auto& [begin, bytes] : onLine) {
+        capture_.add(begin, VC_FROM_FIXTURE, cable_, bytes);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            arriving_.push_back(Arrival{bytes[i], begin + static_cast<Nanos>(i + 1) * byteTime});
+    }
+    std::stable_sort(arriving_.begin(), arriving_.end(), [](const Arrival& a, const Arrival& b) { return a.at < b.at; });
+}
+
+}  // namespace vcable
