@@ -1,5 +1,6 @@
 #include "BenchClock.h"
 
+#include <cstdio>
 #include <ctime>
 
 namespace bench {
@@ -20,6 +21,18 @@ double ThreadCpuMs() {
 }
 double ProcessCpuMs() {
     return Read(CLOCK_PROCESS_CPUTIME_ID);
+}
+
+double ThreadRunQueueWaitMs() {
+    // Three numbers in nanoseconds: time on a processor, time waiting in the run queue, time slices.
+    std::FILE* file = std::fopen("/proc/thread-self/schedstat", "r");
+    if (file == nullptr)
+        return 0;
+    unsigned long long running = 0;
+    unsigned long long waiting = 0;
+    const int read = std::fscanf(file, "%llu %llu", &running, &waiting);
+    std::fclose(file);
+    return read == 2 ? static_cast<double>(waiting) / 1e6 : 0;
 }
 
 } // namespace bench

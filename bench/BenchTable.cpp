@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <numeric>
 
 namespace bench {
 
@@ -18,21 +17,22 @@ std::string Cell(const std::optional<double>& value, const char* format) {
 } // namespace
 
 void PrintHeader() {
-    std::printf(
-        "| Measurement | USB latency | Wall ms | Best ms | Floor ms | Wall/floor | Tool CPU ms | CPU share | "
-        "D2XX calls | Polls/s |\n");
-    std::printf("|---|---|--:|--:|--:|--:|--:|--:|--:|--:|\n");
+    std::printf("| Measurement | USB latency | Wall ms | Best ms | Floor ms | Wall/floor | Tool CPU ms | "
+                "Waiting for CPU ms | CPU share | "
+                "D2XX calls | Polls/s |\n");
+    std::printf("|---|---|--:|--:|--:|--:|--:|--:|--:|--:|--:|\n");
 }
 
 void PrintRow(const Row& row) {
     std::optional<double> ratio;
     if (row.WallMs && row.FloorMs && *row.FloorMs > 0)
         ratio = *row.WallMs / *row.FloorMs;
-    std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", row.What.c_str(),
+    std::printf("| %s | %s | %s | %s | %s | %s | %s | %s | %s | %s | %s |\n", row.What.c_str(),
                 row.Latency.c_str(), Cell(row.WallMs, "%.1f").c_str(), Cell(row.BestMs, "%.1f").c_str(),
                 Cell(row.FloorMs, "%.1f").c_str(), Cell(ratio, "%.2f").c_str(),
-                Cell(row.CpuMs, "%.1f").c_str(), Cell(row.CpuShare, "%.0f %%").c_str(),
-                Cell(row.D2XXCalls, "%.0f").c_str(), Cell(row.PerSecond, "%.1f").c_str());
+                Cell(row.CpuMs, "%.1f").c_str(), Cell(row.WaitingMs, "%.1f").c_str(),
+                Cell(row.CpuShare, "%.0f %%").c_str(), Cell(row.D2XXCalls, "%.0f").c_str(),
+                Cell(row.PerSecond, "%.1f").c_str());
     std::fflush(stdout);
 }
 
@@ -50,12 +50,6 @@ double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     const std::size_t mid = values.size() / 2;
     return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
-}
-
-double Mean(const std::vector<double>& values) {
-    if (values.empty())
-        return 0;
-    return std::accumulate(values.begin(), values.end(), 0.0) / static_cast<double>(values.size());
 }
 
 } // namespace bench

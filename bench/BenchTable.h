@@ -11,12 +11,13 @@ namespace bench {
 struct Row {
     std::string What;
     std::string Latency;             // USB latency of the virtual cable, e.g. "16 ms"
-    std::optional<double> WallMs;    // median wall time
+    std::optional<double> WallMs;    // wall time (figures of repeated runs are medians)
     std::optional<double> BestMs;    // shortest wall time: the code's cost with the least interference
     std::optional<double> FloorMs;   // what the line and the prescribed waits allow at best
     std::optional<double> CpuMs;     // CPU time of the tool's thread
+    std::optional<double> WaitingMs; // time the tool's thread waited for a processor (shared machine)
     std::optional<double> CpuShare;  // CPU time of the whole process / wall time, in percent
-    std::optional<double> D2XXCalls; // driver calls made (mean)
+    std::optional<double> D2XXCalls; // driver calls made
     std::optional<double> PerSecond; // polls per second
 };
 
@@ -27,6 +28,5 @@ void PrintRow(const Row& row);
 void PrintHeaderUnlessRowsOnly(int argc, char** argv);
 
 double Median(std::vector<double> values);
-double Mean(const std::vector<double>& values);
 
 } // namespace bench

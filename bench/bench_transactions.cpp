@@ -33,6 +33,7 @@ bench::Row Measure(const std::string& what, const VC_Timing& timing,
         throw std::runtime_error(what + ": the transaction failed");
     std::vector<double> wall;
     std::vector<double> cpu;
+    std::vector<double> waiting;
     std::vector<double> calls;
     std::vector<double> floor;
     int failed = 0;
@@ -51,6 +52,7 @@ bench::Row Measure(const std::string& what, const VC_Timing& timing,
         }
         wall.push_back(wallMs);
         cpu.push_back(cpuMs);
+        waiting.push_back(watch.Waiting());
         calls.push_back(static_cast<double>(VC_CallCount("*") - callsStart));
         floor.push_back(
             bench::FloorOfCapture(timing, captureStart, VC_CaptureCount(), bench::WaitScope::Transactions)
@@ -64,8 +66,9 @@ bench::Row Measure(const std::string& what, const VC_Timing& timing,
     row.WallMs = bench::Median(wall);
     row.BestMs = *std::min_element(wall.begin(), wall.end());
     row.FloorMs = bench::Median(floor);
-    row.CpuMs = bench::Mean(cpu);
-    row.D2XXCalls = bench::Mean(calls);
+    row.CpuMs = bench::Median(cpu);
+    row.WaitingMs = bench::Median(waiting);
+    row.D2XXCalls = bench::Median(calls);
     return row;
 }
 

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <stdexcept>
 #include <string>
@@ -36,12 +37,13 @@ struct Snapshot {
     double wallMs = 0;
     double threadCpuMs = 0;
     double processCpuMs = 0;
+    double waitingMs = 0;
     std::uint64_t calls = 0;
     int capture = 0;
 
     static Snapshot Now() {
-        return {bench::WallMs(), bench::ThreadCpuMs(), bench::ProcessCpuMs(), VC_CallCount("*"),
-                VC_CaptureCount()};
+        return {bench::WallMs(),   bench::ThreadCpuMs(), bench::ProcessCpuMs(), bench::ThreadRunQueueWaitMs(),
+                VC_CallCount("*"), VC_CaptureCount()};
     }
 };
 
@@ -51,6 +53,7 @@ struct Stretch {
     double Wall() const { return to.wallMs - from.wallMs; }
     double ThreadCpu() const { return to.threadCpuMs - from.threadCpuMs; }
     double ProcessCpu() const { return to.processCpuMs - from.processCpuMs; }
+    double Waiting() const { return to.waitingMs - from.waitingMs; }
     double Calls() const { return static_cast<double>(to.calls - from.calls); }
 };
 
@@ -145,6 +148,7 @@ void MeasureReady(int personalities, std::uint32_t usbLatencyUs) {
     std::vector<double> wall;
     std::vector<double> floor;
     std::vector<double> cpu;
+    std::vector<double> waiting;
     std::vector<double> calls;
     for (int i = 0; i < ReadyRepetitions; ++i) {
         bench::SetUpLine(timing, bench::FixtureWithPersonalities(personalities));
@@ -154,6 +158,7 @@ void MeasureReady(int personalities, std::uint32_t usbLatencyUs) {
         const Stretch& s = session.ToReady();
         wall.push_back(s.Wall());
         cpu.push_back(s.ThreadCpu());
+        waiting.push_back(s.Waiting());
         calls.push_back(s.Calls());
         floor.push_back(
             bench::FloorOfCapture(timing, s.from.capture, s.to.capture, bench::WaitScope::StateMachine)
@@ -166,8 +171,9 @@ void MeasureReady(int personalities, std::uint32_t usbLatencyUs) {
     row.WallMs = bench::Median(wall);
     row.BestMs = *std::min_element(wall.begin(), wall.end());
     row.FloorMs = bench::Median(floor);
-    row.CpuMs = bench::Mean(cpu);
-    row.D2XXCalls = bench::Mean(calls);
+    row.CpuMs = bench::Median(cpu);
+    row.WaitingMs = bench::Median(waiting);
+    row.D2XXCalls = bench::Median(calls);
     bench::PrintRow(row);
 }
 
@@ -198,6 +204,7 @@ void MeasurePolling(std::uint32_t usbLatencyUs) {
     row.FloorMs =
         bench::FloorOfCapture(timing, s.from.capture, s.to.capture, bench::WaitScope::StateMachine).TotalMs();
     row.CpuMs = s.ThreadCpu();
+    row.WaitingMs = s.Waiting();
     row.CpuShare = 100.0 * s.ProcessCpu() / s.Wall();
     row.D2XXCalls = s.Calls();
     row.PerSecond = CountPolls(s.from.capture, s.to.capture) * 1000.0 / s.Wall();
@@ -218,13 +225,26 @@ int main(int argc, char** argv) {
     Themes::SetStyleOrReport(QStringLiteral("Cobalt XEMedia"));
 
     bench::PrintHeaderUnlessRowsOnly(argc, argv);
+    // --ready or --polling runs only that part.
+    bool ready = false;
+    bool polling = false;
+    for (int i = 1; i < argc; ++i) {
+        ready = ready || std::strcmp(argv[i], "--ready") == 0;
+        polling = polling || std::strcmp(argv[i], "--polling") == 0;
+    }
+    if (!ready && !polling)
+        ready = polling = true;
     try {
         for (const int personalities : {1, 8, 32}) {
-            for (const std::uint32_t latency : {16000u, 1000u})
-                MeasureReady(personalities, latency);
+            for (const std::uint32_t latency : {16000u, 1000u}) {
+                if (ready)
+                    MeasureReady(personalities, latency);
+            }
         }
-        for (const std::uint32_t latency : {16000u, 1000u})
-            MeasurePolling(latency);
+        for (const std::uint32_t latency : {16000u, 1000u}) {
+            if (polling)
+                MeasurePolling(latency);
+        }
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_window: %s\n", e.what());
         return EXIT_FAILURE;
