@@ -112,7 +112,10 @@ std::mutex& AvrtLock() {
     return *lock;
 }
 HMODULE avrtModule = nullptr;
-// Read by the timer thread through the adapters below, written under avrtLock.
+// Loads and releases pair up like LoadLibrary/FreeLibrary: one user's release must not take the
+// entry points away from another user (a test asking whether registration is possible, say).
+int avrtLoads = 0;
+// Read by the timer thread through the adapters below, written under AvrtLock().
 std::atomic<AvSetMmThreadCharacteristicsWFn> avSetCharacteristics{nullptr};
 std::atomic<AvSetMmThreadPriorityFn> avSetPriority{nullptr};
 std::atomic<AvRevertMmThreadCharacteristicsFn> avRevertCharacteristics{nullptr};
@@ -229,6 +232,7 @@ void Sleep(std::uint32_t ms) { ::Sleep(ms); }
 
 ThreadBoost LoadThreadBoost() {
     std::lock_guard<std::mutex> guard(AvrtLock());
+    ++avrtLoads;
     if (avrtModule == nullptr) {
         avrtModule = ::LoadLibraryW(L"Avrt.dll");
         if (avrtModule != nullptr) {
@@ -247,9 +251,10 @@ ThreadBoost LoadThreadBoost() {
 
 void ReleaseThreadBoost() {
     std::lock_guard<std::mutex> guard(AvrtLock());
-    if (avrtModule == nullptr) return;
+    if (avrtLoads == 0) return;
+    if (--avrtLoads > 0 || avrtModule == nullptr) return;
     // Adapters handed out earlier report failure from now on instead of calling into a released
-    // library; the caller releases only after its timer, the one user of them, is killed.
+    // library; the last user releases only after its timer, the one caller of them, is killed.
     avSetCharacteristics = nullptr;
     avSetPriority = nullptr;
     avRevertCharacteristics = nullptr;

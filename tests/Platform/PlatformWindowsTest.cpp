@@ -261,7 +261,7 @@ TEST(PlatformWindowsClocks, AdvanceAcrossASleep) {
 
 // ---- Avrt.DLL ---------------------------------------------------------------------------------
 
-TEST(PlatformWindowsThreadBoost, RegistersRaisesAndRevertsTheCallingThread) {
+TEST(PlatformWindowsThreadBoost, RegistersRaisesAndRevertsAndPairsLoadsWithReleases) {
     const Platform::ThreadBoost boost = Platform::LoadThreadBoost();
     ASSERT_NE(boost.SetMmThreadCharacteristics, nullptr) << "Avrt.dll is part of every supported Windows";
     ASSERT_NE(boost.SetMmThreadPriority, nullptr);
@@ -275,11 +275,22 @@ TEST(PlatformWindowsThreadBoost, RegistersRaisesAndRevertsTheCallingThread) {
     EXPECT_TRUE(boost.SetMmThreadPriority(handle, 2));
     EXPECT_TRUE(boost.RevertMmThreadCharacteristics(handle));
 
-    // After the release, entry points handed out earlier fail instead of calling a released library.
+    // Loads and releases pair up: a second user's release leaves the first one's entry points working.
+    Platform::LoadThreadBoost();
+    Platform::ReleaseThreadBoost();
+    const std::uintptr_t stillWorking = boost.SetMmThreadCharacteristics(L"Pro Audio", &taskIndex);
+    EXPECT_NE(stillWorking, 0u);
+    if (stillWorking != 0) {
+        EXPECT_TRUE(boost.RevertMmThreadCharacteristics(stillWorking));
+    }
+
+    // After the last release, entry points handed out earlier fail instead of calling a released
+    // library, and a release too many changes nothing.
     Platform::ReleaseThreadBoost();
     std::uint32_t unusedIndex = 0;
     EXPECT_EQ(boost.SetMmThreadCharacteristics(L"Pro Audio", &unusedIndex), 0u);
     EXPECT_FALSE(boost.RevertMmThreadCharacteristics(handle));
+    Platform::ReleaseThreadBoost();
 
     // And a later load gives working entry points again.
     const Platform::ThreadBoost again = Platform::LoadThreadBoost();
