@@ -32,7 +32,7 @@ convert -size 300x310 xc:none \
   "${lenses[@]}" \
   -fill '#c9ced6' -stroke none -font DejaVu-Sans-Bold -pointsize 13 \
   -draw "text 122,288 'VEK-340'" \
-  -strip PNG32:fixture.png
+  -roll +0-12 -strip PNG32:fixture.png
 
 # The word mark: "ZYL" on a dark blue field with an amber bar.
 convert -size 199x50 xc:'#14284b' \

@@ -13,6 +13,7 @@ QWidget* Region(QWidget* parent, const char* name, const QRect& r)
 {
     auto* w = new QWidget(parent);
     w->setObjectName(QString::fromLatin1(name));
+    w->setFont(parent->font()); // set explicitly: a style sheet stops fonts passing to children
     w->setGeometry(r);
     return w;
 }
@@ -46,6 +47,7 @@ TAboutForm::TAboutForm(QWidget* owner)
 
     Panel1 = Region(this, "Panel1", QRect(0, 92, 313, 34));
     Shape1 = new TShape(Panel1);
+    Shape1->setFont(Panel1->font());
     Shape1->setObjectName(QStringLiteral("Shape1"));
     Shape1->setGeometry(0, 0, 313, 34);
     Panel3 = Region(Panel1, "Panel3", QRect(73, 3, 168, 29));

@@ -35,10 +35,13 @@ namespace {
 
 const QString kNoticeLine = QStringLiteral("ZYL Lighting - for service use only");
 
+// Every control gets its font set explicitly: under a style sheet Qt does not pass fonts on from
+// parent to child.
 template <typename T> T* Make(QWidget* parent, const char* name, const QRect& r)
 {
     auto* w = new T(parent);
     w->setObjectName(QString::fromLatin1(name));
+    w->setFont(parent->font());
     w->setGeometry(r);
     return w;
 }
@@ -63,6 +66,7 @@ QLabel* AttachLabel(QLineEdit* edit, const char* name, const QString& text)
 {
     auto* l = new QLabel(text, edit->parentWidget());
     l->setObjectName(QString::fromLatin1(name));
+    l->setFont(edit->font());
     l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     const int h = l->fontMetrics().height();
     const int w = qMax(l->fontMetrics().horizontalAdvance(text), 1);

@@ -21,6 +21,8 @@ void TTouchButton::SetParams(QWidget* aParent, const TRect& R, const QString& aC
                              TMouseEvent aOnDown, TMouseEvent aOnUp)
 {
     setParent(aParent);
+    if (aParent != nullptr)
+        setFont(aParent->font()); // the caption in the parent's font, also under a style sheet
     setGeometry(R.Left, R.Top, R.Right, R.Bottom);
     setText(aCaption);
     fOnMouseDown = std::move(aOnDown);
