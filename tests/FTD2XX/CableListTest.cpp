@@ -1,0 +1,205 @@
+// Listing the cables the driver reports, choosing the usable ones, and opening one with the DMX
+// line settings.
+#include "VirtualCableFixture.h"
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class CableList : public VirtualCableTest {
+  protected:
+    void SetUp() override
+    {
+        VirtualCableTest::SetUp();
+        VC_Clear();
+    }
+};
+
+TEST(FTStatusToString, NamesEveryStatusAndCallsTheRestUndefined)
+{
+    EXPECT_EQ(FTStatusToString(0), "Undefined error code");
+    EXPECT_EQ(FTStatusToString(1), "FT_INVALID_HANDLE");
+    EXPECT_EQ(FTStatusToString(4), "FT_IO_ERROR (device disconnected?)");
+    EXPECT_EQ(FTStatusToString(17), "FT_NOT_SUPPORTED");
+    EXPECT_EQ(FTStatusToString(18), "FT_OTHER_ERROR");
+    EXPECT_EQ(FTStatusToString(19), "Undefined error code");
+    EXPECT_EQ(FTStatusToString(0xFFFFFFFFu), "Undefined error code");
+}
+
+struct FilterCase {
+    const char* name;
+    VC_CableConfig cable;
+    bool accepted;
+    const char* shownSerial;
+};
+
+VC_CableConfig With(VC_CableConfig cable, std::uint32_t flags, std::uint32_t type, std::uint32_t id)
+{
+    cable.flags = flags;
+    cable.type = type;
+    cable.id = id;
+    return cable;
+}
+
+TEST_F(CableList, AcceptsOnlyClosedFT232RCablesWithTheirExactDescriptionAndASerial)
+{
+    const VC_CableConfig uart = Cable("FT232R USB UART", "A1");
+    const VC_CableConfig sixteen = Cable("USB-RS485 Cable", "0123456789ABCDEF"); // no NUL left
+    const std::vector<FilterCase> cases = {
+        {"FT232R USB UART", uart, true, "A1"},
+        {"USB-RS485 Cable", Cable("USB-RS485 Cable", "B2"), true, "B2"},
+        {"serial filling all 16 bytes", sixteen, true, "0123456789ABCDEF"},
+        {"control characters in the serial show as ?", Cable("FT232R USB UART", "V\x01" "C\x1F"), true, "V?C?"},
+        {"description with a trailing blank", Cable("USB-RS485 Cable ", "C3"), false, ""},
+        {"description in other letter case", Cable("usb-rs485 cable", "C4"), false, ""},
+        {"another FTDI description", Cable("FT232R USB UART2", "C5"), false, ""},
+        {"empty serial", Cable("FT232R USB UART", ""), false, ""},
+        {"opened by another process", With(uart, 1, 5, 0x04036001), false, ""},
+        {"another device type", With(uart, 0, 4, 0x04036001), false, ""},
+        {"another product ID", With(uart, 0, 5, 0x04036015), false, ""},
+        {"another vendor ID", With(uart, 0, 5, 0x04046001), false, ""},
+    };
+    for (const FilterCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        VC_Clear();
+        VC_AddCable(&c.cable);
+        TFTD2XXWrapper wrapper;
+        ASSERT_TRUE(wrapper.Initialize());
+        EXPECT_TRUE(wrapper.ScanDevices());
+        ASSERT_EQ(wrapper.DeviceCount(), c.accepted ? 1 : 0);
+        if (c.accepted) {
+            EXPECT_EQ(wrapper.GetDeviceSerialNo(0), c.shownSerial);
+            EXPECT_EQ(wrapper.GetDeviceDescription(0), std::string(c.cable.description, 15));
+        }
+    }
+}
+
+TEST_F(CableList, KeepsTheDriverIndexAndFindsCablesByTheirID)
+{
+    const VC_CableConfig other = With(Cable("FT232R USB UART", "X0"), 0, 5, 0x04036015);
+    const VC_CableConfig rs485 = Cable("USB-RS485 Cable", "A1");
+    const VC_CableConfig uart = Cable("FT232R USB UART", "B2");
+    VC_AddCable(&other);
+    VC_AddCable(&rs485);
+    VC_AddCable(&uart);
+    VC_AddCable(&rs485); // the same ID twice: the first listed wins
+
+    TFTD2XXWrapper wrapper;
+    ASSERT_TRUE(wrapper.Initialize());
+    ASSERT_TRUE(wrapper.ScanDevices());
+    ASSERT_EQ(wrapper.DeviceCount(), 3);
+    EXPECT_EQ(wrapper.DeviceList()[0]->fFTD2XXDeviceIndex, 1u);
+    EXPECT_EQ(wrapper.DeviceList()[1]->fFTD2XXDeviceIndex, 2u);
+    EXPECT_EQ(wrapper.DeviceList()[2]->fFTD2XXDeviceIndex, 3u);
+    EXPECT_EQ(wrapper.GetDeviceDescription(1), "FT232R USB UART");
+    EXPECT_EQ(wrapper.GetDeviceSerialNo(1), "B2");
+
+    EXPECT_EQ(TFTD2XXWrapper::MakeDeviceID("USB-RS485 Cable", "A1"), "USB-RS485 Cable A1");
+    EXPECT_EQ(wrapper.DeviceList().DeviceIndexOfID("USB-RS485 Cable A1"), 1);
+    EXPECT_EQ(wrapper.DeviceList().DeviceIndexOfID("FT232R USB UART B2"), 2);
+    EXPECT_EQ(wrapper.DeviceList().DeviceIndexOfID("USB-RS485 Cable B2"), -1);
+    EXPECT_EQ(wrapper.DeviceList().DeviceIndexOfID("usb-rs485 cable A1"), -1);
+    EXPECT_EQ(TDeviceList().DeviceIndexOfID("USB-RS485 Cable A1"), -1);
+
+    for (int idx : {-1, 3, 5}) {
+        EXPECT_EQ(wrapper.GetDeviceDescription(idx), "") << idx;
+        EXPECT_EQ(wrapper.GetDeviceSerialNo(idx), "") << idx;
+    }
+}
+
+TEST_F(CableList, AFailedScanKeepsTheLastListAndAnUnpluggedCableDisappears)
+{
+    VC_Reset();
+    VC_SetFastTiming();
+    TFTD2XXWrapper wrapper;
+    ASSERT_TRUE(wrapper.Initialize());
+    ASSERT_TRUE(wrapper.ScanDevices());
+    ASSERT_EQ(wrapper.DeviceCount(), 1);
+
+    VC_FailCall("FT_CreateDeviceInfoList", 4, 1);
+    EXPECT_FALSE(wrapper.ScanDevices());
+    EXPECT_EQ(wrapper.LastFTD2XXError(), 4u);
+    EXPECT_EQ(wrapper.DeviceCount(), 1);
+
+    VC_FailCall("FT_GetDeviceInfoList", 18, 1);
+    EXPECT_FALSE(wrapper.ScanDevices());
+    EXPECT_EQ(wrapper.LastFTD2XXError(), 18u);
+    EXPECT_EQ(wrapper.DeviceCount(), 0);
+
+    VC_SetCablePlugged(0, 0);
+    EXPECT_TRUE(wrapper.ScanDevices());
+    EXPECT_EQ(wrapper.LastFTD2XXError(), 0u);
+    EXPECT_EQ(wrapper.DeviceCount(), 0);
+}
+
+TEST_F(CableList, OpeningWithoutThatCableReportsTheIndexOutOfBounds)
+{
+    TFTD2XXWrapper wrapper;
+    ASSERT_TRUE(wrapper.Initialize());
+    EXPECT_FALSE(wrapper.OpenAvailableInterfaceByIndex(0));
+    EXPECT_EQ(wrapper.LastDLLErrorCode(), 0x2000u);
+    EXPECT_EQ(wrapper.LastDLLErrorString(), "Device Index out of bounds (0)");
+    EXPECT_EQ(wrapper.LastFTD2XXError(), 0u);
+
+    const VC_CableConfig cable = Cable("FT232R USB UART", "A1");
+    VC_AddCable(&cable);
+    EXPECT_FALSE(wrapper.OpenAvailableInterfaceByIndex(-1));
+    EXPECT_EQ(wrapper.LastDLLErrorString(), "Device Index out of bounds (-1)");
+    EXPECT_FALSE(wrapper.OpenAvailableInterfaceByIndex(1));
+    EXPECT_EQ(wrapper.LastDLLErrorString(), "Device Index out of bounds (1)");
+    EXPECT_EQ(wrapper.InterfaceCount(), 0);
+    EXPECT_EQ(VC_CallCount("FT_Open"), 0u);
+}
+
+TEST_F(CableList, OpeningSetsUpTheLineAndClosingTheWrapperClosesTheCable)
+{
+    VC_Reset();
+    VC_SetFastTiming();
+    {
+        TFTD2XXWrapper wrapper;
+        ASSERT_TRUE(wrapper.Initialize());
+        ASSERT_TRUE(wrapper.OpenAvailableInterfaceByIndex(0));
+        EXPECT_EQ(wrapper.InterfaceCount(), 1);
+        EXPECT_EQ(VC_OpenHandleCount(), 1);
+        for (const char* step : {"FT_Open", "FT_GetDeviceInfo", "FT_SetBaudRate", "FT_SetDataCharacteristics",
+                                 "FT_SetFlowControl", "FT_SetChars", "FT_Purge", "FT_ClrRts"})
+            EXPECT_EQ(VC_CallCount(step), 1u) << step;
+
+        // The cable now shows as open, so it is no longer offered, even to this wrapper.
+        EXPECT_FALSE(wrapper.OpenAvailableInterfaceByIndex(0));
+        EXPECT_EQ(wrapper.LastDLLErrorCode(), 0x2000u);
+        EXPECT_EQ(wrapper.InterfaceCount(), 1);
+        EXPECT_EQ(wrapper.GetPacketCount(0), 0);
+        EXPECT_EQ(wrapper.GetPacketCount(1), -1);
+        EXPECT_EQ(wrapper.GetPacketCount(-1), -1);
+    }
+    EXPECT_EQ(VC_OpenHandleCount(), 0);
+}
+
+// A failing set-up call stops the sequence, leaves no interface and no open handle behind.
+TEST_F(CableList, AFailingSetUpCallStopsTheSequenceAndClosesTheHandle)
+{
+    const std::vector<const char*> steps = {"FT_Open",           "FT_GetDeviceInfo", "FT_SetBaudRate",
+                                            "FT_SetDataCharacteristics", "FT_SetFlowControl", "FT_SetChars",
+                                            "FT_Purge",          "FT_ClrRts"};
+    for (std::size_t failing = 0; failing < steps.size(); ++failing) {
+        SCOPED_TRACE(steps[failing]);
+        VC_Reset();
+        VC_SetFastTiming();
+        TFTD2XXWrapper wrapper;
+        ASSERT_TRUE(wrapper.Initialize());
+        const std::uint32_t status = 10 + static_cast<std::uint32_t>(failing);
+        VC_FailCall(steps[failing], status, 1);
+
+        EXPECT_FALSE(wrapper.OpenAvailableInterfaceByIndex(0));
+        EXPECT_EQ(wrapper.InterfaceCount(), 0);
+        EXPECT_EQ(wrapper.LastFTD2XXError(), status);
+        EXPECT_EQ(wrapper.LastDLLErrorCode(), 0u);
+        EXPECT_EQ(VC_OpenHandleCount(), 0);
+        for (std::size_t later = failing + 1; later < steps.size(); ++later)
+            EXPECT_EQ(VC_CallCount(steps[later]), 0u) << steps[later];
+    }
+}
+
+} // namespace
