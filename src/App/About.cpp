@@ -37,6 +37,12 @@ TAboutForm::TAboutForm(QWidget* owner)
     setFont(TahomaFont(16));
     setFixedSize(313, 126);
     setSizeGripEnabled(false);
+    // The theme paints the box in its button-face colour; without a theme the palette does.
+    setAttribute(Qt::WA_StyledBackground);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Button));
+    setPalette(pal);
+    setAutoFillBackground(true);
 
     Panel2 = Region(this, "Panel2", QRect(0, 0, 313, 92));
     Label1 = Label(Panel2, "Label1", QPoint(16, 16), 16);

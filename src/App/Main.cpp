@@ -106,6 +106,8 @@ void TMainForm::CreateControls()
     // Top region: menu, product picture.
     Panel2 = Make<QWidget>(this, "Panel2", QRect(0, 0, 576, 299));
     ActionMainMenuBar1 = Make<QMenuBar>(Panel2, "ActionMainMenuBar1", QRect(0, 0, 576, 25));
+    // A menu bar outside a layout sizes itself to its contents on every style change; it keeps 25.
+    ActionMainMenuBar1->setFixedHeight(25);
     ActionMainMenuBar1->setFont(SegoeUIFont(12));
     QPalette menuPal = ActionMainMenuBar1->palette();
     menuPal.setColor(QPalette::ButtonText, Qt::black);

@@ -1,6 +1,7 @@
 // The main window as laid out: every control's place, size and text, fonts, menu, tab order and the
 // state the window starts in before any cable is found.
 #include "MainFormProbe.h"
+#include "Themes.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -33,6 +34,12 @@ class MainLayoutTest : public QObject {
     }
 
   private slots:
+    // As at program entry: the controls are checked under the themes' style sheets.
+    void initTestCase()
+    {
+        Themes::RegisterBuiltInThemes();
+        QVERIFY(Themes::TrySetStyle(QStringLiteral("Cobalt XEMedia")));
+    }
     void init() { form = TMainFormProbe::IdleForm(); }
     void cleanup() { form.reset(); }
 
@@ -137,7 +144,8 @@ void MainLayoutTest::fontsAreTahomaBoldExceptMenuBarAndCableLabel()
         QCOMPARE(f.bold(), bold);
     };
     check(form->font(), "Tahoma", 16, true);
-    for (const char* name : {"bSet", "leDMXAdr", "cbDMXMode", "Label1", "lConnection"})
+    QCOMPARE(Themes::ActiveStyleName(), QStringLiteral("ZYL01")); // fonts hold under the style sheet
+    for (const char* name : {"bSet", "leDMXAdr", "leDMXAdrLabel", "cbDMXMode", "Label1", "Label3", "lConnection"})
         check(Control(QString::fromLatin1(name))->font(), "Tahoma", 16, true);
     check(Control(QStringLiteral("lRDM"))->font(), "Tahoma", 11, true);
     check(Control(QStringLiteral("ActionMainMenuBar1"))->font(), "Segoe UI", 12, false);
