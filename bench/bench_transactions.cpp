@@ -22,6 +22,20 @@ constexpr std::uint32_t ReplyTimeoutMs = 1000;
 constexpr int DiscoveryTimeoutMs = 100;
 constexpr int Repetitions = 40;
 
+// The line traffic of a failed transaction, for the report.
+void PrintCapture(int first, int last) {
+    VC_Packet packet{};
+    for (int i = first; i < last; ++i) {
+        if (VC_CaptureGet(i, &packet) != 0)
+            break;
+        std::fprintf(stderr, "  %10.3f ms %s %3d bytes, flags %d:", packet.time_ms,
+                     packet.direction == VC_TO_FIXTURE ? "->" : "<-", packet.length, packet.flags);
+        for (int b = 0; b < packet.length && b < 32; ++b)
+            std::fprintf(stderr, " %02X", packet.bytes[b]);
+        std::fprintf(stderr, "\n");
+    }
+}
+
 // Runs `transaction` (which reports whether it succeeded) several times and measures each run.
 bench::Row Measure(const std::string& what, const VC_Timing& timing,
                    const std::function<bool()>& transaction) {
@@ -48,6 +62,7 @@ bench::Row Measure(const std::string& what, const VC_Timing& timing,
             // On a loaded machine the thread may lose the processor for longer than the reply window.
             ++failed;
             std::fprintf(stderr, "%s: failed after %.1f ms wall, %.1f ms CPU\n", what.c_str(), wallMs, cpuMs);
+            PrintCapture(captureStart, VC_CaptureCount());
             continue;
         }
         wall.push_back(wallMs);

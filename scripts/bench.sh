@@ -17,9 +17,16 @@ XDG_RUNTIME_DIR=$(mktemp -d)
 export XDG_RUNTIME_DIR
 trap 'rm -rf "$XDG_RUNTIME_DIR"' EXIT
 
-echo "Load average before the run: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores"
+# ZYL_BENCH_REALTIME=1 runs the programs at real-time priority (root or CAP_SYS_NICE), so that
+# other work on a shared machine cannot take the processor from the tool's thread.
+run=()
+if [ "${ZYL_BENCH_REALTIME:-0}" = 1 ]; then
+  run=(chrt --fifo 1)
+fi
+
+echo "Load average before the run: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) cores${run:+, real-time priority}"
 echo
 bin=$build/bench-bin
-"$bin/bench_transactions"
-"$bin/bench_window" --rows-only
-"$bin/bench_startup" --rows-only
+"${run[@]}" "$bin/bench_transactions"
+"${run[@]}" "$bin/bench_window" --rows-only
+"${run[@]}" "$bin/bench_startup" --rows-only
