@@ -24,12 +24,7 @@ constexpr std::uint16_t UniqueBranch = 0x0001;
 constexpr std::uint16_t UnMute = 0x0003;
 constexpr int HeaderLength = 24;
 
-struct RequestKind {
-    bool rdm = false;
-    bool broadcast = false;
-    std::uint8_t cc = 0;
-    std::uint16_t pid = 0;
-};
+} // namespace
 
 RequestKind KindOf(const VC_Packet& p) {
     RequestKind kind;
@@ -43,8 +38,6 @@ RequestKind KindOf(const VC_Packet& p) {
     kind.pid = static_cast<std::uint16_t>((p.bytes[21] << 8) | p.bytes[22]);
     return kind;
 }
-
-} // namespace
 
 LineFloor FloorOfCapture(const VC_Timing& timing, int first, int last, WaitScope scope) {
     LineFloor floor;

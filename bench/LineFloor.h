@@ -5,7 +5,18 @@
 
 #include "VirtualCable.h"
 
+#include <cstdint>
+
 namespace bench {
+
+// What a captured packet from the controller is, as far as the floor and the counts need to know.
+struct RequestKind {
+    bool rdm = false;
+    bool broadcast = false;
+    std::uint8_t cc = 0;
+    std::uint16_t pid = 0;
+};
+RequestKind KindOf(const VC_Packet& packet);
 
 // Which prescribed waits count: those of the cable layer's transactions alone, or also those the
 // fixture state machine adds around discovery.

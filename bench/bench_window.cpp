@@ -181,10 +181,10 @@ int CountPolls(int first, int last) {
     int polls = 0;
     VC_Packet packet{};
     for (int i = first; i < last; ++i) {
-        if (VC_CaptureGet(i, &packet) != 0 || packet.direction != VC_TO_FIXTURE || packet.length < 24)
+        if (VC_CaptureGet(i, &packet) != 0 || packet.direction != VC_TO_FIXTURE)
             continue;
-        const std::uint16_t pid = static_cast<std::uint16_t>((packet.bytes[21] << 8) | packet.bytes[22]);
-        if (packet.bytes[0] == 0xCC && packet.bytes[20] == DiscoveryClass && pid == UnMute)
+        const bench::RequestKind kind = bench::KindOf(packet);
+        if (kind.rdm && !kind.broadcast && kind.cc == DiscoveryClass && kind.pid == UnMute)
             ++polls;
     }
     return polls;
