@@ -3,6 +3,8 @@
 #include <QFileInfo>
 
 #ifdef _WIN32
+#include <QWidget>
+
 #include <string>
 
 #include <windows.h>

@@ -15,6 +15,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTest>
 #include <QTimer>
 #include <QWidget>
 
@@ -130,3 +131,11 @@ class TScenarioRunner : public QObject {
     bool fDone = false;
     QString fFailure;
 };
+
+// Starts the scenario and waits up to timeoutMs for its end; a failed step fails the test function.
+#define ZYL_RUN_SCENARIO(runner, timeoutMs)                                                             \
+    do {                                                                                               \
+        (runner).Start();                                                                              \
+        QTRY_VERIFY_WITH_TIMEOUT((runner).Done(), (timeoutMs));                                        \
+        QVERIFY2(!(runner).Failed(), qPrintable((runner).Failure()));                                  \
+    } while (false)

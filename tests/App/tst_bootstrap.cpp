@@ -116,9 +116,7 @@ void BootstrapTest::noCableAskRetryThenConnects()
                   run.Expect(Control("bSet")->isEnabled(), QStringLiteral("settings enabled"));
                   form->close();
               });
-    run.Start();
-    QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
-    QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
+    ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
 }
 
 void BootstrapTest::noCableCancelLeavesSettingsDisabled()
@@ -141,9 +139,7 @@ void BootstrapTest::noCableCancelLeavesSettingsDisabled()
                   run.Expect(form->StateControl() == 1, QStringLiteral("closing bit set"));
               });
     form->show();
-    run.Start();
-    QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
-    QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
+    ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
 }
 
 void BootstrapTest::cableShowsDescriptionAndSerial_data()
@@ -185,9 +181,7 @@ void BootstrapTest::cableShowsDescriptionAndSerial()
                  form->close();
              });
     form->show();
-    run.Start();
-    QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
-    QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
+    ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
 }
 
 void BootstrapTest::wmUserWithParametersChangesNothing()
@@ -215,9 +209,7 @@ void BootstrapTest::wmUserWithParametersChangesNothing()
                   form->close();
               });
     form->show();
-    run.Start();
-    QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
-    QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
+    ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
 }
 
 void BootstrapTest::closingWhileConnectedEndsWithoutNewBootstrap()
@@ -234,9 +226,7 @@ void BootstrapTest::closingWhileConnectedEndsWithoutNewBootstrap()
                  form->close();
              });
     form->show();
-    run.Start();
-    QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
-    QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
+    ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
 
     // The loop has ended and returned; nothing starts again, not even a WM_USER posted now.
     QCOMPARE(form->StateControl() & 1u, 1u);
@@ -276,9 +266,7 @@ void BootstrapTest::nextBootstrapWaitsForTheErrorBox()
         .Step(QStringLiteral("reconnected after OK"), [&] { return Opens() > opensAtBox && Ready(); },
               [&] { form->close(); });
     form->show();
-    run.Start();
-    QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
-    QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
+    ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
 }
 
 QTEST_MAIN(BootstrapTest)

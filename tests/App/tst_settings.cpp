@@ -65,18 +65,24 @@ void SettingsTest::init()
 
 namespace {
 
-struct TCalls {
+// A touch button on a shown window of its own, logging its handlers' calls.
+struct THostedButton {
+    QWidget host;
+    TTouchButton* button = new TTouchButton(&host);
     std::vector<QString> log;
-    TMouseEvent Down()
+
+    explicit THostedButton(const char* name, const TRect& r = TRect{0, 0, 80, 40})
     {
-        return [this](QObject* s, Qt::MouseButton b, Qt::KeyboardModifiers, int, int) {
-            log.push_back(QStringLiteral("down %1 %2").arg(s->objectName()).arg(int(b)));
-        };
+        host.resize(200, 100);
+        button->setObjectName(QString::fromLatin1(name));
+        button->SetParams(&host, r, QString::fromLatin1(name), Logger(QStringLiteral("down")),
+                          Logger(QStringLiteral("up")));
+        host.show();
     }
-    TMouseEvent Up()
+    TMouseEvent Logger(const QString& what)
     {
-        return [this](QObject* s, Qt::MouseButton b, Qt::KeyboardModifiers, int, int) {
-            log.push_back(QStringLiteral("up %1 %2").arg(s->objectName()).arg(int(b)));
+        return [this, what](QObject* s, Qt::MouseButton b, Qt::KeyboardModifiers, int, int) {
+            log.push_back(QStringLiteral("%1 %2 %3").arg(what, s->objectName()).arg(int(b)));
         };
     }
 };
@@ -85,77 +91,60 @@ struct TCalls {
 
 void SettingsTest::touchButtonTakesItsPlaceAndCaption()
 {
-    QWidget host;
-    TTouchButton button;
-    TCalls calls;
-    button.SetParams(&host, TRect{73, 3, 168, 29}, QStringLiteral("Ok"), calls.Down(), calls.Up());
-    QCOMPARE(button.parentWidget(), &host);
-    QCOMPARE(button.geometry(), QRect(73, 3, 168, 29)); // Right and Bottom carry width and height
-    QCOMPARE(button.text(), QStringLiteral("Ok"));
-    button.setParent(nullptr);
+    THostedButton hosted("Ok", TRect{73, 3, 168, 29});
+    QCOMPARE(hosted.button->parentWidget(), &hosted.host);
+    QCOMPARE(hosted.button->geometry(), QRect(73, 3, 168, 29)); // Right and Bottom carry width and height
+    QCOMPARE(hosted.button->text(), QStringLiteral("Ok"));
+    QCOMPARE(hosted.button->font(), hosted.host.font()); // the caption in the parent's font
 }
 
 void SettingsTest::touchButtonActsOnPressAndReportsRelease()
 {
-    QWidget host;
-    auto* button = new TTouchButton(&host);
-    button->setObjectName(QStringLiteral("b"));
-    TCalls calls;
-    button->SetParams(&host, TRect{0, 0, 80, 40}, QStringLiteral("b"), calls.Down(), calls.Up());
+    THostedButton hosted("b");
+    TTouchButton* button = hosted.button;
     QSignalSpy clicked(button, &QPushButton::clicked);
-    host.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    QVERIFY(QTest::qWaitForWindowExposed(&hosted.host));
 
     QTest::mousePress(button, Qt::LeftButton);
-    QCOMPARE(calls.log, (std::vector<QString>{QStringLiteral("down b 1")}));
+    QCOMPARE(hosted.log, (std::vector<QString>{QStringLiteral("down b 1")}));
     QVERIFY(button->IsHeld());
     QTest::mouseRelease(button, Qt::LeftButton);
-    QCOMPARE(calls.log.size(), std::size_t(2));
-    QCOMPARE(calls.log[1], QStringLiteral("up b 1"));
+    QCOMPARE(hosted.log.size(), std::size_t(2));
+    QCOMPARE(hosted.log[1], QStringLiteral("up b 1"));
     // Any mouse button presses it; the handler does not look at which.
     QTest::mousePress(button, Qt::RightButton);
-    QCOMPARE(calls.log.back(), QStringLiteral("down b 2"));
+    QCOMPARE(hosted.log.back(), QStringLiteral("down b 2"));
     QTest::mouseRelease(button, Qt::RightButton);
     QCOMPARE(clicked.count(), 1); // the click still happens, but nothing acts on it
 }
 
 void SettingsTest::touchActsAtOnceWithoutAnEmulatedPress()
 {
-    QWidget host;
-    host.resize(200, 100);
-    auto* button = new TTouchButton(&host);
-    button->setObjectName(QStringLiteral("t"));
-    TCalls calls;
-    button->SetParams(&host, TRect{10, 10, 100, 50}, QStringLiteral("t"), calls.Down(), calls.Up());
-    host.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&host));
-    QVERIFY(button->testAttribute(Qt::WA_AcceptTouchEvents));
+    THostedButton hosted("t", TRect{10, 10, 100, 50});
+    QVERIFY(QTest::qWaitForWindowExposed(&hosted.host));
+    QVERIFY(hosted.button->testAttribute(Qt::WA_AcceptTouchEvents));
 
     QPointingDevice* screen = QTest::createTouchDevice();
-    QTest::touchEvent(&host, screen).press(0, QPoint(40, 30));
-    QCOMPARE(calls.log, (std::vector<QString>{QStringLiteral("down t 1")}));
-    QTest::touchEvent(&host, screen).release(0, QPoint(40, 30));
-    QCOMPARE(calls.log, (std::vector<QString>{QStringLiteral("down t 1"), QStringLiteral("up t 1")}));
+    QTest::touchEvent(&hosted.host, screen).press(0, QPoint(40, 30));
+    QCOMPARE(hosted.log, (std::vector<QString>{QStringLiteral("down t 1")}));
+    QTest::touchEvent(&hosted.host, screen).release(0, QPoint(40, 30));
+    QCOMPARE(hosted.log, (std::vector<QString>{QStringLiteral("down t 1"), QStringLiteral("up t 1")}));
 }
 
 void SettingsTest::disablingAHeldButtonEndsItsPress()
 {
-    QWidget host;
-    auto* button = new TTouchButton(&host);
-    button->setObjectName(QStringLiteral("h"));
-    TCalls calls;
-    button->SetParams(&host, TRect{0, 0, 80, 40}, QStringLiteral("h"), calls.Down(), calls.Up());
-    host.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&host));
+    THostedButton hosted("h");
+    TTouchButton* button = hosted.button;
+    QVERIFY(QTest::qWaitForWindowExposed(&hosted.host));
 
     QTest::mousePress(button, Qt::LeftButton);
     button->setEnabled(false); // a disabled button never sees the release
-    QCOMPARE(calls.log.size(), std::size_t(2));
-    QCOMPARE(calls.log[1], QStringLiteral("up h 1"));
+    QCOMPARE(hosted.log.size(), std::size_t(2));
+    QCOMPARE(hosted.log[1], QStringLiteral("up h 1"));
     QVERIFY(!button->IsHeld());
     button->setEnabled(true);
     button->setEnabled(false); // not held: nothing to end
-    QCOMPARE(calls.log.size(), std::size_t(2));
+    QCOMPARE(hosted.log.size(), std::size_t(2));
 }
 
 // ---- Auto-repeat --------------------------------------------------------------------------------
