@@ -1,5 +1,7 @@
 #include "Simulator.h"
 
+#include "RawReply.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -94,6 +96,7 @@ void Simulator::clearLocked() {
     cables_.clear();
     fixtures_.clear();
     faults_.clear();
+    clearRawReply();
     nextFixtureId_ = 0;
     deviceListSnapshot_.clear();
     snapshotTaken_ = false;
@@ -185,6 +188,11 @@ std::vector<FaultedAnswer> Simulator::respond(int cable, const Bytes& packet) {
         if (fixture.cable() != cable) continue;
         if (!fixture.willReply(*request)) {
             fixture.handle(*request);
+            continue;
+        }
+        if (auto raw = takeRawReply(id, request->commandClass, request->pid)) {
+            fixture.handle(*request);
+            answers.push_back(FaultedAnswer{std::move(*raw), 0});
             continue;
         }
         const int fault = faults_.take(id, request->commandClass, request->pid, discovery);
@@ -555,6 +563,7 @@ void Simulator::clearFaults() {
     std::lock_guard lock(mutex_);
     ensureInitialized(true);
     faults_.clear();
+    clearRawReply();
 }
 
 int Simulator::captureCount() {

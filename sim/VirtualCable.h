@@ -147,6 +147,15 @@ VC_API int VC_CaptureCount(void);
 VC_API int VC_CaptureGet(int index, VC_Packet* out);     /* 0 on success */
 VC_API void VC_CaptureClear(void);
 
+/* ---- Raw replies ------------------------------------------------------------------------------ */
+/* Puts `length` bytes (at most VC_RAW_REPLY_MAX_BYTES) on the line, exactly as given, in place of
+ * the next `count` answers (-1: until cleared) of `fixture` to requests of command class `cc` (-1:
+ * any) and PID `pid` (-1: any) that it answers; the fixture still acts on the request. Length 0 is
+ * an answer of silence; count 0 clears. A new call replaces the previous one; VC_Reset, VC_Clear
+ * and VC_ClearFaults clear it. */
+#define VC_RAW_REPLY_MAX_BYTES 1024
+VC_API void VC_SetRawReply(int fixture, const uint8_t* bytes, int length, int cc, int pid, int count);
+
 #ifdef __cplusplus
 }
 #endif

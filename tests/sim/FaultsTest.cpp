@@ -209,3 +209,18 @@ TEST_F(FastLineTest, RemovedFixtureNoLongerAnswers) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FastLineTest, RawReplyGoesOnTheLineAsGivenWhileTheFixtureActs) {
+    const uint8_t raw[] = {0xCC, 0x01, 0x00, 0x42};
+    VC_SetRawReply(kFixture, raw, 4, 0x30, 0x00F0, 1);
+    EXPECT_EQ(transact(handle, rdmRequest(kFixtureUid, 0x20, 0x0060)).size(), 45u);  // other requests untouched
+    EXPECT_EQ(transact(handle, rdmRequest(kFixtureUid, 0x30, 0x00F0, {0x00, 0x07})), (Bytes{0xCC, 0x01, 0x00, 0x42}));
+    VC_FixtureConfig state{};
+    ASSERT_EQ(VC_GetFixture(kFixture, &state), 0);
+    EXPECT_EQ(state.start_address, 7);
+    EXPECT_EQ(transact(handle, rdmRequest(kFixtureUid, 0x30, 0x00F0, {0x00, 0x08})).size(), 26u);  // used up
+}
+
+}  // namespace
