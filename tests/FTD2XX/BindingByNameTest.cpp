@@ -10,7 +10,7 @@ TEST(BindingByName, FallsBackToTheSystemSearch)
     TFTD2XXWrapper wrapper;
     EXPECT_TRUE(wrapper.Initialize());
     EXPECT_EQ(wrapper.LastDLLErrorString(), "OK");
-    EXPECT_EQ(wrapper.LoadedDLLFileName(), std::string(ZYL_BY_NAME_LIBRARY_DIR) + "/" + FTD2XX_LIBRARY_NAME);
+    EXPECT_EQ(wrapper.LoadedDLLFileName(), ZYL_BY_NAME_LIBRARY_FILE);
     EXPECT_TRUE(wrapper.ScanDevices());
     EXPECT_EQ(wrapper.DeviceCount(), 1);
 }

@@ -15,7 +15,7 @@ const std::string LibraryName = FTD2XX_LIBRARY_NAME;
 
 TEST(BindingFromTheExecutablesFolder, IsPreferredOverTheSystemSearch)
 {
-    ASSERT_TRUE(std::filesystem::exists(std::string(ZYL_BY_NAME_LIBRARY_DIR) + "/" + LibraryName))
+    ASSERT_TRUE(std::filesystem::exists(ZYL_BY_NAME_LIBRARY_FILE))
         << "the competing library is missing, so this shows nothing";
     TFTD2XXWrapper wrapper;
     EXPECT_TRUE(wrapper.Initialize());
