@@ -1,0 +1,190 @@
+// Shared by the fixture-loop tests: the fixture put on the virtual line, the controller's packets
+// read back from the line capture, and a watcher that looks at the window at every event pump.
+#pragma once
+
+#include "FixtureLoopRequests.h"
+#include "Main.h"
+#include "VirtualCable.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+using TBytes = std::vector<std::uint8_t>;
+
+// UID 5A59:0000002A; the request literals of the tests are addressed to it.
+inline constexpr std::uint8_t kFixtureUid[6] = {0x5A, 0x59, 0x00, 0x00, 0x00, 0x2A};
+
+// A VEK-340 at address 37 in personality 2 of 3, status LED off.
+inline VC_FixtureConfig Vek340()
+{
+    VC_FixtureConfig c{};
+    VC_DefaultFixture(&c);
+    std::memcpy(c.uid, kFixtureUid, sizeof c.uid);
+    c.model_id = 103;
+    std::strcpy(c.model_description, "VEK-340");
+    std::strcpy(c.software_label, "VEK-340 v2.14");
+    c.start_address = 37;
+    c.personality_count = 3;
+    c.personalities[0] = VC_Personality{24, "Standard"};
+    c.personalities[1] = VC_Personality{32, "Extended"};
+    c.personalities[2] = VC_Personality{8, "Compact"};
+    c.current_personality = 2;
+    c.supports_model_description = 1;
+    c.supports_status_led = 1;
+    c.status_led = 0x00;
+    return c;
+}
+
+// One default cable with fast replies and, unless `fixture` is null, that fixture on its line.
+// Returns the fixture id (-1 without one). The capture starts empty.
+inline int LineWith(const VC_FixtureConfig* fixture)
+{
+    VC_Clear();
+    VC_SetFastTiming();
+    VC_CableConfig cable{};
+    VC_DefaultCable(&cable);
+    const int index = VC_AddCable(&cable);
+    const int id = fixture ? VC_AddFixture(index, fixture) : -1;
+    VC_CaptureClear();
+    return id;
+}
+
+inline VC_FixtureConfig FixtureState(int id)
+{
+    VC_FixtureConfig c{};
+    VC_GetFixture(id, &c);
+    return c;
+}
+
+struct TLinePacket {
+    double TimeMs;
+    TBytes Bytes;
+};
+
+// What the controller sent since the capture was cleared, in order.
+inline std::vector<TLinePacket> ControllerPackets()
+{
+    std::vector<TLinePacket> out;
+    VC_Packet p;
+    const int n = VC_CaptureCount();
+    for (int i = 0; i < n; ++i) {
+        if (VC_CaptureGet(i, &p) == 0 && p.direction == VC_TO_FIXTURE)
+            out.push_back({p.time_ms, TBytes(p.bytes, p.bytes + std::min(p.length, VC_CAPTURE_MAX_BYTES))});
+    }
+    return out;
+}
+
+inline bool IsIdleFrame(const TBytes& b)
+{
+    return b.size() == 513 && std::all_of(b.begin(), b.end(), [](std::uint8_t x) { return x == 0; });
+}
+
+inline bool IsRequest(const TBytes& b, std::uint8_t cc, std::uint16_t pid)
+{
+    return b.size() >= 26 && b[0] == 0xCC && b[20] == cc && b[21] == (pid >> 8) && b[22] == (pid & 0xFF);
+}
+
+inline int CountPackets(const TBytes& wanted)
+{
+    const auto packets = ControllerPackets();
+    return static_cast<int>(
+        std::count_if(packets.begin(), packets.end(), [&](const TLinePacket& p) { return p.Bytes == wanted; }));
+}
+
+// The packets as short names ("GET 0x0060", "DMX", ...), for comparing the order of a conversation.
+inline QStringList PacketNames(const std::vector<TLinePacket>& packets)
+{
+    QStringList names;
+    for (const TLinePacket& p : packets) {
+        const TBytes& b = p.Bytes;
+        if (IsIdleFrame(b)) {
+            names << QStringLiteral("DMX");
+        } else if (b.size() >= 26 && b[0] == 0xCC) {
+            const char* kind = b[20] == 0x10 ? "DISC" : b[20] == 0x20 ? "GET" : b[20] == 0x30 ? "SET" : "CC?";
+            const bool broadcast = std::all_of(b.begin() + 3, b.begin() + 9, [](std::uint8_t x) { return x == 0xFF; });
+            names << QStringLiteral("%1 0x%2%3")
+                         .arg(QLatin1String(kind))
+                         .arg((b[21] << 8) | b[22], 4, 16, QLatin1Char('0'))
+                         .arg(broadcast ? QStringLiteral(" *") : QString());
+        } else {
+            names << QStringLiteral("other(%1)").arg(b.size());
+        }
+    }
+    return names;
+}
+
+// Cable openings so far: every bootstrap that finds a cable opens it once.
+inline std::uint64_t Opens()
+{
+    return VC_CallCount("FT_Open") + VC_CallCount("FT_OpenEx");
+}
+
+// Connected and polled at least `times` times.
+inline bool Polled(const TMainForm& form, int times)
+{
+    return form.State() == 20 && CountPackets(req::Poll) >= times;
+}
+
+inline QString ConnectionText(const TMainForm& form)
+{
+    return form.findChild<QLabel*>(QStringLiteral("lConnection"))->text();
+}
+
+inline QStringList ComboItems(const TMainForm& form, const char* name)
+{
+    const auto* combo = form.findChild<QComboBox*>(QLatin1String(name));
+    QStringList items;
+    for (int i = 0; i < combo->count(); ++i)
+        items << combo->itemText(i);
+    return items;
+}
+
+inline int ComboIndex(const TMainForm& form, const char* name)
+{
+    return form.findChild<QComboBox*>(QLatin1String(name))->currentIndex();
+}
+
+inline QString EditText(const TMainForm& form, const char* name)
+{
+    return form.findChild<QLineEdit*>(QLatin1String(name))->text();
+}
+
+// Runs `look` at every pass of whatever loop pumps events (the fixture loop's pumping, a modal box),
+// through a zero-interval timer: the window is seen at each point where the loop lets it be seen.
+class TPumpWatch : public QObject {
+  public:
+    explicit TPumpWatch(std::function<void()> look) : fLook(std::move(look))
+    {
+        fTimer.setInterval(0);
+        QObject::connect(&fTimer, &QTimer::timeout, this, [this] { fLook(); });
+        fTimer.start();
+    }
+
+  private:
+    std::function<void()> fLook;
+    QTimer fTimer;
+};
+
+// The texts a label showed at the pumps, without consecutive repeats.
+class TTextTrail {
+  public:
+    void Look(const QString& text)
+    {
+        if (fTexts.isEmpty() || fTexts.back() != text)
+            fTexts << text;
+    }
+    const QStringList& Texts() const { return fTexts; }
+
+  private:
+    QStringList fTexts;
+};
