@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaType>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -20,6 +21,7 @@
 #include <vector>
 
 using TBytes = std::vector<std::uint8_t>;
+Q_DECLARE_METATYPE(TBytes)
 
 // UID 5A59:0000002A; the request literals of the tests are addressed to it.
 inline constexpr std::uint8_t kFixtureUid[6] = {0x5A, 0x59, 0x00, 0x00, 0x00, 0x2A};

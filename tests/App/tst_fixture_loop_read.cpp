@@ -65,6 +65,8 @@ class FixtureLoopReadTest : public QObject {
     void noFixtureCyclesDiscovery();
     void readErrors_data();
     void readErrors();
+    void repliesWithTooLittleData_data();
+    void repliesWithTooLittleData();
     void silentFixtureGoesBackToDiscovery();
     void pulledCableRebuildsConnection();
     void ackTimerReachesBootstrapErrorBox();
@@ -353,6 +355,88 @@ void FixtureLoopReadTest::readErrors()
     QCOMPARE(modes.size(), 3);
     QCOMPARE(personalities, std::size_t{3});
     QCOMPARE(supported, std::size_t{4}); // each of the four PIDs the fixture lists, once
+}
+
+void FixtureLoopReadTest::repliesWithTooLittleData_data()
+{
+    QTest::addColumn<int>("pid");
+    QTest::addColumn<TBytes>("reply");
+    QTest::addColumn<QStringList>("conversation");
+
+    const QStringList discovery{"DISC 0x0003 *", "DISC 0x0001 *"};
+    const QStringList head{"GET 0x0060", "GET 0x0050", "GET 0x0080", "GET 0x00c0", "GET 0x00e0"};
+    const QStringList tail{"GET 0x00e1", "GET 0x00e1", "GET 0x00e1", "GET 0x0501"};
+
+    // ACKs from 5A59:0000002A to the controller, checksums correct. Each is a failed reading: the
+    // sequence starts again and the window ends with the fixture's true values, never with zeros
+    // read from behind the received bytes.
+    // clang-format off
+    //                                    ...header...                                      CC    PID         PDL   data
+    QTest::newRow("DEVICE_INFO whose PDL claims 19 bytes, 10 arrived") << 0x0060 << TBytes{
+        0xCC, 0x01, 0x22, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x2A, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                                                        0x21, 0x00, 0x60, 0x13,
+        0x01, 0x00, 0x00, 0x67, 0x01, 0x01, 0x02, 0x0E, 0x00, 0x00, 0x03, 0x8E}
+        << discovery + QStringList{"GET 0x0060"} + head + tail;
+    QTest::newRow("DEVICE_INFO of 10 bytes") << 0x0060 << TBytes{
+        0xCC, 0x01, 0x22, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x2A, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                                                        0x21, 0x00, 0x60, 0x0A,
+        0x01, 0x00, 0x00, 0x67, 0x01, 0x01, 0x02, 0x0E, 0x00, 0x00, 0x03, 0x85}
+        << discovery + QStringList{"GET 0x0060"} + head + tail;
+    QTest::newRow("SUPPORTED_PARAMETERS whose PDL claims 8 bytes, 2 arrived") << 0x0050 << TBytes{
+        0xCC, 0x01, 0x1A, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x2A, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                                                        0x21, 0x00, 0x50, 0x08,
+        0x00, 0x80, 0x03, 0x71}
+        << discovery + QStringList{"GET 0x0060", "GET 0x0050"} + head + tail;
+    QTest::newRow("DMX_PERSONALITY of 1 byte") << 0x00E0 << TBytes{
+        0xCC, 0x01, 0x19, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x2A, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                                                        0x21, 0x00, 0xE0, 0x01,
+        0x02, 0x03, 0x7B}
+        << discovery + head + head + tail;
+    QTest::newRow("personality description with PDL 2") << 0x00E1 << TBytes{
+        0xCC, 0x01, 0x1A, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x2A, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                                                        0x21, 0x00, 0xE1, 0x02,
+        0x01, 0x00, 0x03, 0x7D}
+        << discovery + head + QStringList{"GET 0x00e1"} + head + tail;
+    QTest::newRow("status LED with PDL 0") << 0x0501 << TBytes{
+        0xCC, 0x01, 0x18, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x2A, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                                                                        0x21, 0x05, 0x01, 0x00,
+        0x02, 0x9D}
+        << discovery + head + tail + head + tail;
+    // clang-format on
+}
+
+void FixtureLoopReadTest::repliesWithTooLittleData()
+{
+    QFETCH(int, pid);
+    QFETCH(TBytes, reply);
+    QFETCH(QStringList, conversation);
+
+    const VC_FixtureConfig config = Vek340();
+    const int id = LineWith(&config);
+    VC_SetRawReply(id, reply.data(), static_cast<int>(reply.size()), 0x20, pid, 1);
+    TScenarioRunner run(form.get());
+    bool boxSeen = false;
+    TPumpWatch watch([&] { boxSeen = boxSeen || TScenarioRunner::ActiveMessageBox() != nullptr; });
+    QString address, connection;
+    int mode = -2, led = -2;
+    run.Step(QStringLiteral("polling"), [&] { return Polled(1); }, [&] {
+        address = EditText(*form, "leDMXAdr");
+        connection = ConnectionText(*form);
+        mode = ComboIndex(*form, "cbDMXMode");
+        led = ComboIndex(*form, "cbStatusLed");
+        form->close();
+    });
+    RunToEnd(run);
+    QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
+
+    QVERIFY(!boxSeen);
+    QStringList names = PacketNames(ControllerPackets());
+    names.removeAll(QStringLiteral("DISC 0x0003"));
+    QCOMPARE(names, conversation);
+    QCOMPARE(address, QStringLiteral("37"));
+    QCOMPARE(connection, QStringLiteral("VEK-340 - Ready"));
+    QCOMPARE(mode, 1);
+    QCOMPARE(led, 1);
 }
 
 void FixtureLoopReadTest::silentFixtureGoesBackToDiscovery()

@@ -13,8 +13,6 @@
 
 #include <memory>
 
-Q_DECLARE_METATYPE(TBytes)
-
 namespace {
 
 constexpr int kScenarioTimeoutMs = 60000;
@@ -78,6 +76,7 @@ class FixtureLoopWriteTest : public QObject {
     void setWritesShownSettingsAndReadsThemBack_data();
     void setWritesShownSettingsAndReadsThemBack();
     void refusedPersonalityEndsWriteWhileClosing();
+    void overlongReplyFailsTheWrite();
 };
 
 void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack_data()
@@ -235,6 +234,39 @@ void FixtureLoopWriteTest::refusedPersonalityEndsWriteWhileClosing()
     QTest::qWait(300);
     QCOMPARE(Opens(), opensAtStart + 1);
     QCOMPARE(ControllerPackets().size(), packetsAtPress + 2);
+}
+
+// A reply that outgrows what the cable layer collects ends its transaction early, without a complete
+// reply: that is a failed write, shown as such, and not a success read from the bytes collected.
+void FixtureLoopWriteTest::overlongReplyFailsTheWrite()
+{
+    const VC_FixtureConfig config = Vek340();
+    const int id = LineWith(&config);
+    TBytes overlong{0xCC, 0x01, 0x00}; // a length byte of 0: the reply never says where it ends
+    overlong.resize(303, 0x55);
+    VC_SetRawReply(id, overlong.data(), static_cast<int>(overlong.size()), 0x30, 0x00F0, 1);
+    TScenarioRunner run(form.get());
+    std::size_t packetsAtPress = 0;
+    QString boxText;
+    run.Step(QStringLiteral("polling"), [&] { return Polled(1); }, [&] {
+           Control<QLineEdit>("leDMXAdr")->setText(QStringLiteral("200"));
+           packetsAtPress = ControllerPackets().size();
+           Press(Control("bSet"));
+       })
+        .OnMessageBox(QStringLiteral("RDM error box"), [&](QMessageBox* box) {
+            boxText = box->text();
+            box->button(QMessageBox::Ok)->click();
+        })
+        .Step(QStringLiteral("ready again"), [&] { return Polled(1) && ControllerPackets().size() > packetsAtPress + 3; },
+              [&] { form->close(); });
+    run.Start();
+    QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
+    QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
+
+    QCOMPARE(boxText, QStringLiteral("RDM error(DMX_START_ADDRESS, Response length too short)"));
+    const auto packets = ControllerPackets();
+    QVERIFY(packets[packetsAtPress].Bytes == req::SetStartAddress200);
+    QVERIFY(packets[packetsAtPress + 1].Bytes == req::UnMuteAll); // no further write, a fresh discovery
 }
 
 QTEST_MAIN(FixtureLoopWriteTest)
