@@ -60,4 +60,21 @@ if ! "$wineserver" -k0 2>/dev/null; then
   ) 9>"$prefix.lock"
 fi
 
-exec "$wine" "$@"
+# Now and then Wine fails to start a program at all: it ends at once with an error status and not
+# a byte of output, before the program ran. A program that ran prints something (a GoogleTest
+# executable always does), so only such a silent end is tried again; every other result, failures
+# included, is passed on as it came.
+out=$(mktemp)
+err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+status=0
+for attempt in 1 2 3; do
+  status=0
+  "$wine" "$@" >"$out" 2>"$err" || status=$?
+  if [ "$status" -eq 0 ] || [ -s "$out" ] || [ -s "$err" ]; then break; fi
+  echo "wine-run: $1 ended with status $status without any output (attempt $attempt)" >&2
+  sleep 1
+done
+cat "$out"
+cat "$err" >&2
+exit "$status"
