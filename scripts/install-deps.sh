@@ -29,5 +29,6 @@ fi
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
-$SUDO apt-get update
-$SUDO apt-get install -y --no-install-recommends "${missing[@]}"
+# A mirror that drops a connection now and then should not fail a build.
+$SUDO apt-get -o Acquire::Retries=3 update
+$SUDO apt-get -o Acquire::Retries=3 install -y --no-install-recommends "${missing[@]}"
