@@ -87,7 +87,8 @@ long long OpenFiles() {
 
 Figures Measure() {
     VC_CaptureClear();
-    return Figures{StatusField("VmRSS"), HeapInUse(), StatusField("Threads"), OpenFiles(), VC_OpenHandleCount()};
+    return Figures{StatusField("VmRSS"), HeapInUse(), StatusField("Threads"), OpenFiles(),
+                   VC_OpenHandleCount()};
 }
 
 // A wrapper as the bootstrap leaves it: bound, cable 0 open, background refresh off.
@@ -202,7 +203,8 @@ int main() {
 
     // Warm-up: one-time allocations (driver binding, first transactions, the capture's buffer at
     // its working size) are not growth.
-    int failed = Polls(*wrapper, uid, 2 * kCaptureClearEvery) + WriteSequences(*wrapper, uid, 2, fixture.personality_count);
+    int failed = Polls(*wrapper, uid, 2 * kCaptureClearEvery) +
+                 WriteSequences(*wrapper, uid, 2, fixture.personality_count);
     failed += Rebuilds(wrapper, 2);
     if (!wrapper || !Discover(*wrapper, uid)) {
         std::printf("no fixture found after the warm-up rebuilds\n");
@@ -251,7 +253,8 @@ int main() {
 
     bool grew = end.threads > start.threads || end.openFiles > start.openFiles ||
                 end.cableHandles > start.cableHandles ||
-                std::any_of(std::begin(phases), std::end(phases), [](const Phase& phase) { return phase.HeapGrew(); });
+                std::any_of(std::begin(phases), std::end(phases),
+                            [](const Phase& phase) { return phase.HeapGrew(); });
     if (grew)
         std::printf("growth found\n");
     wrapper.reset();
