@@ -1,20 +1,19 @@
 #include "TouchButton.h"
 
+#include "Platform.h"
+
+#include <QCoreApplication>
 #include <QMouseEvent>
 #include <QTouchEvent>
-
-#ifdef _WIN32
-#include <windows.h>
-#endif
 
 TTouchButton::TTouchButton(QWidget* owner) : QPushButton(owner)
 {
     // A touch is taken as a touch, not as the system's emulated (and delayed) mouse press.
     setAttribute(Qt::WA_AcceptTouchEvents);
-#ifdef _WIN32
-    // The touch query below is sent to a window handle; the button needs one of its own.
-    setAttribute(Qt::WA_NativeWindow);
-#endif
+    // Where the system asks a window handle whether a touch may wait for press-and-hold, the
+    // button needs a handle of its own to answer (nativeEvent below).
+    if (Platform::TouchQueryNeedsOwnWindow())
+        setAttribute(Qt::WA_NativeWindow);
 }
 
 void TTouchButton::SetParams(QWidget* aParent, const TRect& R, const QString& aCaption,
@@ -98,17 +97,16 @@ void TTouchButton::changeEvent(QEvent* e)
     QPushButton::changeEvent(e);
 }
 
-#ifdef _WIN32
 bool TTouchButton::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
 {
-    constexpr UINT WM_TABLET_QUERYSYSTEMGESTURESTATUS = 0x02CC;
-    auto* msg = static_cast<MSG*>(message);
-    if (eventType == "windows_generic_MSG" && msg->message == WM_TABLET_QUERYSYSTEMGESTURESTATUS) {
-        // Press at once instead of waiting for press-and-hold; the answer 1 turns that off.
-        SendMessageW(msg->hwnd, WM_LBUTTONDOWN, msg->wParam, msg->lParam);
-        *result = 1;
+    // The system's touch query becomes an immediate press (its answer turns press-and-hold off).
+    std::intptr_t answer = 0;
+    if (Platform::AnswerTouchPressQuery(eventType.constData(), message, &answer)) {
+        // The toolkit queues the press it was just sent; deliver it now, so that the press has
+        // acted by the time the system gets its answer.
+        QCoreApplication::processEvents();
+        *result = static_cast<qintptr>(answer);
         return true;
     }
     return QPushButton::nativeEvent(eventType, message, result);
 }
-#endif

@@ -36,9 +36,7 @@ class TTouchButton : public QPushButton {
     void mouseReleaseEvent(QMouseEvent* e) override;
     bool event(QEvent* e) override;
     void changeEvent(QEvent* e) override;
-#ifdef _WIN32
     bool nativeEvent(const QByteArray& eventType, void* message, qintptr* result) override;
-#endif
 
   private:
     void Down(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos);

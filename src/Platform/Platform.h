@@ -21,6 +21,10 @@ void FreeDynamicLibrary(LibraryHandle lib);
 std::string ModuleFileName(LibraryHandle lib);
 // Full file name of the running executable (UTF-8).
 std::string ExecutablePath();
+// Loads one of the system's own libraries (e.g. "Avrt.dll") from the system folder only, so that a
+// file of that name planted elsewhere (the working folder, the executable's folder) is never
+// loaded. nullptr when the system has no such library.
+LibraryHandle LoadSystemLibrary(const std::string& name);
 
 // ---- Multimedia timer ---------------------------------------------------------------------------
 // A periodic 1 ms timer. The callback runs on a thread of the timer's own; killing the timer is
@@ -63,5 +67,20 @@ struct ThreadBoost {
 // nullptr where the system offers nothing. ReleaseThreadBoost undoes the load.
 ThreadBoost LoadThreadBoost();
 void ReleaseThreadBoost();
+
+// ---- What the window needs of the system -------------------------------------------------------
+// True where a touch button must have a window handle of its own to receive the system's touch
+// query (Windows); elsewhere touches arrive as the toolkit's touch events.
+bool TouchQueryNeedsOwnWindow();
+// Answers the system's press-and-hold query for a touch on a button (Windows:
+// WM_TABLET_QUERYSYSTEMGESTURESTATUS): the button is sent a left-button press at once, with the
+// query's parameters unchanged, and `result` becomes 1, which turns press-and-hold off for the
+// touch. `eventType` and `message` are what the toolkit hands a window's native-event hook. Returns
+// false, leaving `result` alone, for every other message and on systems without such a query.
+bool AnswerTouchPressQuery(const char* eventType, void* message, std::intptr_t* result);
+// Asks the system's HTML help viewer (Windows: HtmlHelpW of hhctrl.ocx) to show `topic` of the
+// compiled help file `helpFile` (UTF-8 paths), owned by the window `ownerWindow`. Returns false
+// where the system has no such viewer; the viewer reports its own failures.
+bool ShowHtmlHelpTopic(std::uintptr_t ownerWindow, const std::string& helpFile, const std::string& topic);
 
 } // namespace Platform

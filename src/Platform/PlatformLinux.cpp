@@ -52,6 +52,14 @@ std::string ModuleFileName(LibraryHandle lib)
     return map->l_name; // the file the loader actually mapped, after its search
 }
 
+LibraryHandle LoadSystemLibrary(const std::string& name)
+{
+    // The loader searches no working folder on Linux; a plain name finds the system's copy.
+    if (name.empty() || name.find('/') != std::string::npos)
+        return nullptr;
+    return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
+
 std::string ExecutablePath()
 {
     std::vector<char> buffer(256);
@@ -314,5 +322,25 @@ ThreadBoost LoadThreadBoost()
 }
 
 void ReleaseThreadBoost() {}
+
+// ---- What the window needs of the system -------------------------------------------------------
+
+// Touches reach the window as the toolkit's touch events; there is no press-and-hold query.
+bool TouchQueryNeedsOwnWindow()
+{
+    return false;
+}
+
+bool AnswerTouchPressQuery(const char* /*eventType*/, void* /*message*/, std::intptr_t* /*result*/)
+{
+    return false;
+}
+
+// No system HTML help viewer: the window shows the help file with a viewer of its own.
+bool ShowHtmlHelpTopic(std::uintptr_t /*ownerWindow*/, const std::string& /*helpFile*/,
+                       const std::string& /*topic*/)
+{
+    return false;
+}
 
 } // namespace Platform

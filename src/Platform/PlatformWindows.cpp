@@ -20,6 +20,7 @@
 #include <mutex>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace Platform {
 
@@ -63,6 +64,28 @@ std::string ModulePath(HMODULE module) {
         if (capacity >= longestPath) return std::string();
         buffer.resize(std::min<std::size_t>(buffer.size() * 2, longestPath));
     }
+}
+
+// The folders of PATH that name a folder by themselves; a relative entry ("." or "bin") would mean
+// a folder below the working folder.
+std::vector<std::wstring> AbsolutePathFolders() {
+    std::vector<std::wstring> folders;
+    const DWORD size = ::GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    if (size == 0) return folders;
+    std::wstring path(size, L'\0');
+    const DWORD length = ::GetEnvironmentVariableW(L"PATH", path.data(), size);
+    path.resize(length < size ? length : 0);
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        const std::size_t end = std::min(path.find(L';', start), path.size());
+        std::wstring folder = path.substr(start, end - start);
+        if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"') folder = folder.substr(1, folder.size() - 2);
+        const bool drive = folder.size() >= 3 && folder[1] == L':' && (folder[2] == L'\\' || folder[2] == L'/');
+        const bool share = folder.size() >= 2 && folder[0] == L'\\' && folder[1] == L'\\';
+        if (drive || share) folders.push_back(folder);
+        start = end + 1;
+    }
+    return folders;
 }
 
 template <typename Function>
@@ -146,7 +169,27 @@ bool RevertCharacteristicsAdapter(std::uintptr_t handle) {
 LibraryHandle LoadDynamicLibrary(const std::string& pathOrName) {
     const auto wide = Utf8ToWide(pathOrName);
     if (!wide || wide->empty()) return nullptr;
-    return ::LoadLibraryW(wide->c_str());
+    // The working folder is no place to look for code: whoever can write there (a folder the user
+    // opened a file from, a download folder) could plant a library. An empty DLL directory takes it
+    // out of the search for the libraries a loaded library needs in turn.
+    static const bool workingFolderExcluded = ::SetDllDirectoryW(L"") != FALSE;
+    (void)workingFolderExcluded;
+    if (wide->find_first_of(L"\\/:") != std::wstring::npos) return ::LoadLibraryW(wide->c_str());
+    // A plain name is looked for where Windows looks, without the working folder: the
+    // executable's folder and the system folder, then each absolute folder of PATH in turn.
+    if (HMODULE module = ::LoadLibraryExW(wide->c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) return module;
+    for (const std::wstring& folder : AbsolutePathFolders()) {
+        const std::wstring file = folder + (folder.back() == L'\\' ? L"" : L"\\") + *wide;
+        if (::GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
+        if (HMODULE module = ::LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) return module;
+    }
+    return nullptr;
+}
+
+LibraryHandle LoadSystemLibrary(const std::string& name) {
+    const auto wide = Utf8ToWide(name);
+    if (!wide || wide->empty() || wide->find_first_of(L"\\/:") != std::wstring::npos) return nullptr;
+    return ::LoadLibraryExW(wide->c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 void* GetSymbol(LibraryHandle lib, const char* name) {
@@ -234,7 +277,7 @@ ThreadBoost LoadThreadBoost() {
     std::lock_guard<std::mutex> guard(AvrtLock());
     ++avrtLoads;
     if (avrtModule == nullptr) {
-        avrtModule = ::LoadLibraryW(L"Avrt.dll");
+        avrtModule = static_cast<HMODULE>(LoadSystemLibrary("Avrt.dll"));
         if (avrtModule != nullptr) {
             avSetCharacteristics = LookUp<AvSetMmThreadCharacteristicsWFn>(avrtModule, "AvSetMmThreadCharacteristicsW");
             avSetPriority = LookUp<AvSetMmThreadPriorityFn>(avrtModule, "AvSetMmThreadPriority");
@@ -259,6 +302,38 @@ void ReleaseThreadBoost() {
     avSetPriority = nullptr;
     avRevertCharacteristics = nullptr;
     ::FreeLibrary(std::exchange(avrtModule, nullptr));
+}
+
+// ---- What the window needs of the system -------------------------------------------------------
+
+// The touch query is sent to a window handle, so each touch button needs one of its own.
+bool TouchQueryNeedsOwnWindow() { return true; }
+
+bool AnswerTouchPressQuery(const char* eventType, void* message, std::intptr_t* result) {
+    constexpr UINT WM_TABLET_QUERYSYSTEMGESTURESTATUS = 0x02CC;
+    if (eventType == nullptr || message == nullptr || result == nullptr) return false;
+    if (std::strcmp(eventType, "windows_generic_MSG") != 0) return false;
+    const auto* msg = static_cast<const MSG*>(message);
+    if (msg->message != WM_TABLET_QUERYSYSTEMGESTURESTATUS) return false;
+    // Press at once instead of waiting for press-and-hold; the answer 1 turns that off.
+    ::SendMessageW(msg->hwnd, WM_LBUTTONDOWN, msg->wParam, msg->lParam);
+    *result = 1;
+    return true;
+}
+
+bool ShowHtmlHelpTopic(std::uintptr_t ownerWindow, const std::string& helpFile, const std::string& topic) {
+    // The HTML help viewer is bound at run time, from the system folder only, and kept for the
+    // process's life (its windows live on after the call). HH_DISPLAY_TOPIC is 0.
+    using HtmlHelpWFn = HWND(WINAPI*)(HWND, LPCWSTR, UINT, DWORD_PTR);
+    static const HtmlHelpWFn htmlHelp = [] {
+        const auto module = static_cast<HMODULE>(LoadSystemLibrary("hhctrl.ocx"));
+        return module != nullptr ? LookUp<HtmlHelpWFn>(module, "HtmlHelpW") : nullptr;
+    }();
+    if (htmlHelp == nullptr) return false;
+    const auto target = Utf8ToWide(helpFile + "::/" + topic + ".htm");
+    if (!target) return false;
+    htmlHelp(reinterpret_cast<HWND>(ownerWindow), target->c_str(), 0, 0);
+    return true;
 }
 
 } // namespace Platform

@@ -1,7 +1,7 @@
-// The Help menu: the About box (layout, texts, closed by a press anywhere), the help viewer on the
-// built help file, the missing-file message; and the themes the window starts with.
+// The Help menu: the About box (layout, texts, closed by a press anywhere), the help file set at
+// start, the missing-file message; and the themes the window starts with. The viewers themselves
+// are tested per system (tst_help_viewer.cpp, tst_windows_native.cpp).
 #include "About.h"
-#include "HelpViewer.h"
 #include "MainFormProbe.h"
 #include "ScenarioRunner.h"
 #include "Shape.h"
@@ -54,7 +54,6 @@ class AboutHelpTest : public QObject {
     void pressAnywhereClosesTheAboutBox_data();
     void pressAnywhereClosesTheAboutBox();
     void eachAboutIsANewBox();
-    void helpShowsIntroductionAndFollowsLinks();
     void helpFileSetAtStartWhenPresent();
     void missingHelpFileIsReportedWithItsPath();
     void themeText_data();
@@ -179,34 +178,6 @@ void AboutHelpTest::eachAboutIsANewBox()
     QCOMPARE(form->findChildren<TAboutForm*>().size(), 2);
 }
 
-void AboutHelpTest::helpShowsIntroductionAndFollowsLinks()
-{
-    QVERIFY2(QFile::exists(HelpFile()), qPrintable(HelpFile()));
-    Action("aHelp")->trigger();
-    auto* viewer = form->findChild<THelpViewer*>();
-    QVERIFY(viewer != nullptr);
-    QVERIFY(viewer->isVisible());
-    QVERIFY(QApplication::activeModalWidget() == nullptr); // not modal
-    TChmBrowser* browser = viewer->Browser();
-    QCOMPARE(browser->source(), QUrl(QStringLiteral("chm:/Introduction.htm")));
-    QCOMPARE(browser->documentTitle(), QStringLiteral("ZYL VEK RDM Tool"));
-    QVERIFY(browser->toPlainText().contains(QStringLiteral("sets up one lighting fixture")));
-
-    // A link of the page: the tab key selects the links in order, Return follows one.
-    browser->setFocus();
-    QTest::keyClick(browser, Qt::Key_Tab); // "Introduction"
-    QTest::keyClick(browser, Qt::Key_Tab); // "Connecting the cable"
-    QTest::keyClick(browser, Qt::Key_Return);
-    QCOMPARE(browser->source(), QUrl(QStringLiteral("chm:/Connecting.htm")));
-    QCOMPARE(browser->documentTitle(), QStringLiteral("Connecting the cable"));
-
-    // Help again: the same window, back at the introduction.
-    Action("aHelp")->trigger();
-    QCOMPARE(form->findChildren<THelpViewer*>().size(), 1);
-    QCOMPARE(browser->source(), QUrl(QStringLiteral("chm:/Introduction.htm")));
-    QCOMPARE(browser->documentTitle(), QStringLiteral("ZYL VEK RDM Tool"));
-}
-
 void AboutHelpTest::helpFileSetAtStartWhenPresent()
 {
     QCOMPARE(TMainFormProbe(*form).HelpFile(), HelpFile());
@@ -238,7 +209,6 @@ void AboutHelpTest::missingHelpFileIsReportedWithItsPath()
     QCOMPARE(text, QStringLiteral("Help file %1 not found").arg(QDir::toNativeSeparators(HelpFile())));
     QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     QCOMPARE(icon, QMessageBox::Critical);
-    QVERIFY(form->findChild<THelpViewer*>() == nullptr);
 }
 
 void AboutHelpTest::themeText_data()

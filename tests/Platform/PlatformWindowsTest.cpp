@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -149,6 +151,72 @@ TEST(PlatformWindowsLibrary, FailuresGiveNothing) {
     EXPECT_EQ(Platform::GetSymbol(nullptr, "ZylProbeAnswer"), nullptr);
     EXPECT_EQ(Platform::ModuleFileName(nullptr), "");
     Platform::FreeDynamicLibrary(nullptr);
+}
+
+// Libraries planted in the working folder: a folder the user happened to start the tool from must
+// never supply code. The probe DLL stands in for the planted files under the system's names.
+class PlatformWindowsPlanted : public testing::Test {
+  protected:
+    void SetUp() override {
+        previous = fs::current_path();
+        folder = fs::temp_directory_path() / "zyl-planted";
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+        fs::create_directories(folder);
+        for (const char* name : {"Avrt.dll", "hhctrl.ocx", "zyl_planted_only.dll"})
+            fs::copy_file(ExecutableFolder() / probeFileName, folder / name);
+        fs::current_path(folder);
+    }
+    void TearDown() override {
+        fs::current_path(previous);
+        std::error_code ignored;
+        fs::remove_all(folder, ignored);
+    }
+    static fs::path SystemFolder() {
+        wchar_t path[MAX_PATH] = {};
+        const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+        return fs::path(std::wstring(path, length));
+    }
+    static bool InFolder(const std::string& file, const fs::path& folder) {
+        return SameTextIgnoringCase(FromUtf8(file).parent_path().wstring(), folder.wstring());
+    }
+    fs::path previous;
+    fs::path folder;
+};
+
+TEST_F(PlatformWindowsPlanted, SystemLibrariesComeFromTheSystemFolderOnly) {
+    for (const char* name : {"Avrt.dll", "hhctrl.ocx"}) {
+        Platform::LibraryHandle lib = Platform::LoadSystemLibrary(name);
+        ASSERT_NE(lib, nullptr) << name;
+        const std::string file = Platform::ModuleFileName(lib);
+        EXPECT_TRUE(InFolder(file, SystemFolder())) << name << " came from " << file;
+        EXPECT_EQ(Platform::GetSymbol(lib, "ZylProbeAnswer"), nullptr) << "the planted " << name << " was loaded";
+        Platform::FreeDynamicLibrary(lib);
+    }
+    // A path is not a system library's name.
+    EXPECT_EQ(Platform::LoadSystemLibrary(Utf8(folder / "Avrt.dll")), nullptr);
+    EXPECT_EQ(Platform::LoadSystemLibrary(""), nullptr);
+}
+
+TEST_F(PlatformWindowsPlanted, TheSchedulerRegistrationLoadsTheSystemsAvrt) {
+    const Platform::ThreadBoost boost = Platform::LoadThreadBoost();
+    const HMODULE avrt = GetModuleHandleW(L"avrt.dll");
+    ASSERT_NE(avrt, nullptr);
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(avrt, path, MAX_PATH);
+    EXPECT_TRUE(SameTextIgnoringCase(fs::path(std::wstring(path, length)).parent_path().wstring(),
+                                     SystemFolder().wstring()));
+    EXPECT_NE(boost.SetMmThreadCharacteristics, nullptr);
+    Platform::ReleaseThreadBoost();
+}
+
+TEST_F(PlatformWindowsPlanted, APlainNameIsNotLookedForInTheWorkingFolder) {
+    // Only the working folder holds this one: by name it is not found, by its full path it is.
+    EXPECT_EQ(Platform::LoadDynamicLibrary("zyl_planted_only.dll"), nullptr);
+    Platform::LibraryHandle lib = Platform::LoadDynamicLibrary(Utf8(folder / "zyl_planted_only.dll"));
+    ASSERT_NE(lib, nullptr);
+    EXPECT_EQ(CallProbe(lib), 42);
+    Platform::FreeDynamicLibrary(lib);
 }
 
 // ---- Multimedia timer -------------------------------------------------------------------------
