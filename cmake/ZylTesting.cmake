@@ -12,6 +12,7 @@ function(zyl_add_gtest name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ZYL_TEST_BIN_DIR})
+  zyl_windows_runtime(${name})
   include(GoogleTest)
   gtest_discover_tests(${name} WORKING_DIRECTORY ${ZYL_TEST_BIN_DIR}
     DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${ARG_PROPERTIES})

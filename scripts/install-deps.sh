@@ -9,9 +9,10 @@ packages=(
   libgtest-dev libgmock-dev googletest
   nlohmann-json3-dev
   libchm-dev fp-utils
-  xvfb xauth imagemagick x11-apps
+  xvfb xauth imagemagick x11-apps x11-utils
   clang libclang-rt-14-dev
   g++-mingw-w64-x86-64 wine64
+  dpkg-dev zip unzip tesseract-ocr tesseract-ocr-eng
 )
 
 missing=()

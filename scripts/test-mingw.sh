@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
-# Cross-builds everything without a window for 64-bit Windows (MinGW-w64) and runs its tests under
-# Wine, in build-mingw/ with a Wine prefix of its own (build-mingw/wineprefix).
+# Cross-builds the whole tool for 64-bit Windows (MinGW-w64), window included, and runs its tests
+# under Wine, in build-mingw/ with Wine prefixes of its own (build-mingw/wineprefix, and
+# build-mingw/wineprefix-display for the tests on a real window). Builds Qt for MinGW-w64 first when
+# the cache lacks it (scripts/build-qt-mingw.sh, about 30 minutes on two cores).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
+export ZYL_QT_MINGW_PREFIX=${ZYL_QT_MINGW_PREFIX:-$(bash scripts/build-qt-mingw.sh)}
 cmake --preset mingw
 cmake --build --preset mingw
 prefix="$PWD/build-mingw/wineprefix"

@@ -2,6 +2,10 @@
 # Runs a Windows program of the MinGW build under Wine:  wine-run.sh <wine prefix> <program.exe> [args...]
 # The prefix belongs to the build tree and is created on first use; concurrent first uses (ctest -j)
 # wait for one another instead of racing to set it up. Without a program it only sets up the prefix.
+#
+# A program that makes a window (any Qt program does, if only a hidden one for its event loop)
+# needs a display, so each session gets an Xvfb screen of its own, never the user's display; it
+# ends with the session.
 set -euo pipefail
 
 if [ $# -lt 1 ]; then
@@ -23,8 +27,8 @@ export WINEARCH=win64
 export WINEDEBUG=-all
 # No Mono or Gecko installer prompts: nothing here needs .NET or an HTML engine.
 export WINEDLLOVERRIDES="mscoree,mshtml="
-# Keep Wine away from any display: the programs run here are console programs.
-unset DISPLAY WAYLAND_DISPLAY
+unset WAYLAND_DISPLAY
+display_file=$prefix.display # "<display number> <Xvfb pid>" of the running session
 
 wineserver=$(command -v wineserver || echo "$(dirname "$wine")/wineserver")
 mkdir -p "$(dirname "$prefix")"
@@ -50,15 +54,49 @@ if [ $# -eq 0 ]; then exit 0; fi
 # to its end (ctest, GoogleTest discovery) would then wait for the whole session. So the session is
 # started here with nothing attached, and kept for 30 s after its last program ("wineserver -k0"
 # only asks whether a server runs).
-if ! "$wineserver" -k0 2>/dev/null; then
+start_display() {
+  local number
+  for number in $(seq 100 199); do
+    [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] || break
+  done
+  Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+  local pid=$!
+  local i
+  for i in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X$number" ] && break
+    sleep 0.1
+  done
+  echo "$number $pid" >"$display_file"
+}
+
+# A session runs with its screen, or is started afresh (a session left without one is ended).
+session_running() {
+  local _number pid
+  "$wineserver" -k0 2>/dev/null && [ -f "$display_file" ] && read -r _number pid <"$display_file" &&
+    kill -0 "$pid" 2>/dev/null
+}
+
+if ! session_running; then
   (
     flock 9
-    if ! "$wineserver" -k0 2>/dev/null; then
+    if ! session_running; then
+      "$wineserver" -k 2>/dev/null || true
+      if [ -f "$display_file" ]; then
+        read -r _ old_pid <"$display_file" || true
+        kill "$old_pid" 2>/dev/null || true
+      fi
+      start_display
+      read -r number pid <"$display_file"
+      export DISPLAY=":$number"
       "$wineserver" -p30 </dev/null >/dev/null 2>&1 || true
       "$wine" wineboot </dev/null >/dev/null 2>&1 || true
+      # The screen goes when the session does.
+      ( "$wineserver" -w; kill "$pid" ) </dev/null >/dev/null 2>&1 &
     fi
   ) 9>"$prefix.lock"
 fi
+read -r number _ <"$display_file"
+export DISPLAY=":$number"
 
 # Now and then Wine fails to start a program at all: it ends at once with an error status and not
 # a byte of output, before the program ran. A program that ran prints something (a GoogleTest
