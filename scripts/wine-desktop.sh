@@ -1,0 +1,78 @@
+# Shell functions for trying a Windows folder of the tool as a user would, under Wine on an Xvfb
+# screen; sourced by check-windows-zips.sh and screenshot-windows.sh.
+#
+#   desktop_start <work folder>        an Xvfb screen and a fresh Wine prefix in <work folder>, whose
+#                                      C: drive is the only drive: nothing of this machine is seen
+#   desktop_run <folder in C:> <exe>   starts the program there, in Wine's virtual desktop
+#   desktop_wait_text <text> <secs>    waits until the screen shows <text> (read by OCR)
+#   desktop_screenshot <file.png>      saves the virtual desktop
+#   desktop_stop                       ends Wine and the screen
+
+desktop_wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+desktop_wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+desktop_size=720x760
+
+desktop_start() {
+  desktop_dir=$1
+  mkdir -p "$desktop_dir"
+  export WINEPREFIX=$desktop_dir/wineprefix WINEARCH=win64 WINEDEBUG=-all
+  # No Mono or Gecko installer prompts; the help viewer's page pane stays empty without Gecko.
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  unset WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM ZYL_VIRTUAL_CABLE
+  local display
+  for display in $(seq 90 140); do
+    [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] || break
+  done
+  Xvfb ":$display" -screen 0 1024x900x24 -nolisten tcp >/dev/null 2>&1 &
+  desktop_xvfb=$!
+  export DISPLAY=":$display"
+  local i
+  for i in $(seq 100); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  "$desktop_wine" wineboot -i >/dev/null 2>&1 || true
+  "$desktop_wineserver" -w
+  # Only C: remains: the program cannot reach this machine's files (Qt's build folder, say).
+  rm -f "$WINEPREFIX/dosdevices/z:"
+}
+
+desktop_run() {
+  local folder=$1 exe=$2
+  (cd "$WINEPREFIX/drive_c/$folder" &&
+    exec "$desktop_wine" explorer "/desktop=ZYL,$desktop_size" "C:\\$folder\\$exe" >/dev/null 2>&1) &
+  desktop_program=$!
+}
+
+desktop_screenshot() {
+  import -window root -crop "$desktop_size+0+0" +repage "$1"
+}
+
+desktop_text() {
+  local shot
+  shot=$(mktemp --suffix=.png)
+  desktop_screenshot "$shot"
+  # Upscaled and grey: OCR reads small light-on-dark text that way.
+  convert "$shot" -resize 200% -colorspace Gray -normalize "$shot"
+  tesseract "$shot" - 2>/dev/null
+  convert "$shot" -negate "$shot"
+  tesseract "$shot" - 2>/dev/null
+  rm -f "$shot"
+}
+
+desktop_wait_text() {
+  local text=$1 seconds=$2 end=$((SECONDS + $2))
+  while [ $SECONDS -lt $end ]; do
+    if desktop_text | grep -qF "$text"; then return 0; fi
+    sleep 2
+  done
+  echo "wine-desktop: \"$text\" not shown within $seconds s; the screen read:" >&2
+  desktop_text | sed 's/^/  | /' >&2
+  return 1
+}
+
+desktop_stop() {
+  "$desktop_wineserver" -k >/dev/null 2>&1 || true
+  if [ -n "${desktop_xvfb:-}" ]; then kill "$desktop_xvfb" 2>/dev/null || true; fi
+  wait 2>/dev/null || true
+}
