@@ -29,6 +29,9 @@ void VC_FailCall(const char* entryPoint, uint32_t status, int count) {
 }
 uint64_t VC_CallCount(const char* entryPoint) { return entryPoint ? Simulator::instance().callCount(entryPoint) : 0; }
 int VC_OpenHandleCount(void) { return Simulator::instance().openHandleCount(); }
+int VC_GetCableSettings(int cable, VC_CableSettings* out) {
+    return out ? Simulator::instance().cableSettings(cable, *out) : -1;
+}
 
 void VC_DefaultFixture(VC_FixtureConfig* out) {
     if (out) *out = vcable::defaultFixtureConfig();

@@ -47,8 +47,9 @@ public:
     uint32_t getDeviceInfo(void* handle, uint32_t* type, uint32_t* id, char* serial, char* description);
     uint32_t setBaudRate(void* handle, uint32_t baud);
     uint32_t setDataCharacteristics(void* handle, uint8_t wordLength, uint8_t stopBits, uint8_t parity);
-    uint32_t setFlowControl(void* handle, uint16_t flowControl);
-    uint32_t setChars(void* handle);
+    uint32_t setFlowControl(void* handle, uint16_t flowControl, uint8_t xon, uint8_t xoff);
+    uint32_t setChars(void* handle, uint8_t eventChar, uint8_t eventEnabled, uint8_t errorChar,
+                      uint8_t errorEnabled);
     uint32_t purge(void* handle, uint32_t mask);
     uint32_t setRts(void* handle, bool asserted);
     uint32_t setBreak(void* handle, bool on);
@@ -71,6 +72,7 @@ public:
     void failCall(const std::string& entryPoint, uint32_t status, int count);
     uint64_t callCount(const std::string& entryPoint);
     int openHandleCount();
+    int cableSettings(int cable, VC_CableSettings& out);
     int addFixture(int cable, const VC_FixtureConfig& config);
     void removeFixture(int fixture);
     int getFixture(int fixture, VC_FixtureConfig& out);
@@ -89,6 +91,8 @@ private:
         uint64_t plugGeneration = 0;  // grows at every unplug: handles of an earlier one are dead
         uintptr_t openHandle = 0;
         std::unique_ptr<Line> line;
+        // What the controller set since opening, beside the line's own rate and format.
+        VC_CableSettings settings{};
     };
     struct Handle {
         int cable;
@@ -118,7 +122,7 @@ private:
     Cable& cableOf(void* handle);
     // The handle's line, brought up to `now`.
     Line& lineOf(void* handle, Nanos now);
-    std::vector<FaultedAnswer> respond(int cable, const Bytes& packet);
+    std::vector<FaultedAnswer> respond(int cable, const Bytes& packet, Nanos at);
     void advanceAll(Nanos now);
 
     std::mutex mutex_;
