@@ -59,9 +59,13 @@ VC_FT_STATUS VC_D2XX_CALL FT_Purge(VC_FT_HANDLE handle, VC_DWORD mask) { return 
 
 VC_FT_STATUS VC_D2XX_CALL FT_ClrRts(VC_FT_HANDLE handle) { return Simulator::instance().setRts(handle, false); }
 
+#ifndef VC_OMIT_SET_RTS
 VC_FT_STATUS VC_D2XX_CALL FT_SetRts(VC_FT_HANDLE handle) { return Simulator::instance().setRts(handle, true); }
+#endif
 
+#ifndef VC_OMIT_SET_BREAK_ON
 VC_FT_STATUS VC_D2XX_CALL FT_SetBreakOn(VC_FT_HANDLE handle) { return Simulator::instance().setBreak(handle, true); }
+#endif
 
 VC_FT_STATUS VC_D2XX_CALL FT_SetBreakOff(VC_FT_HANDLE handle) { return Simulator::instance().setBreak(handle, false); }
 

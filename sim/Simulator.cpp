@@ -100,6 +100,7 @@ void Simulator::clearLocked() {
     nextFixtureId_ = 0;
     deviceListSnapshot_.clear();
     snapshotTaken_ = false;
+    reportedDeviceCount_ = -1;
 }
 
 void Simulator::applySetup(const Setup& setup) {
@@ -224,7 +225,8 @@ uint32_t Simulator::createDeviceInfoList(uint32_t* count) {
     if (!count) return VC_FT_INVALID_PARAMETER;
     deviceListSnapshot_ = pluggedCables();
     snapshotTaken_ = true;
-    *count = static_cast<uint32_t>(deviceListSnapshot_.size());
+    *count = reportedDeviceCount_ >= 0 ? static_cast<uint32_t>(reportedDeviceCount_)
+                                       : static_cast<uint32_t>(deviceListSnapshot_.size());
     return VC_FT_OK;
 }
 
@@ -401,6 +403,7 @@ uint32_t Simulator::getStatus(void* handle, uint32_t* rx, uint32_t* tx, uint32_t
 }
 
 uint32_t Simulator::write(void* handle, const void* buffer, uint32_t count, uint32_t* written) {
+    sleepFor(writeDelay_.load()); // the transfer, without holding the line
     std::lock_guard lock(mutex_);
     if (const uint32_t status = enter("FT_Write", handle)) return status;
     if (!buffer && count > 0) return VC_FT_INVALID_PARAMETER;
@@ -448,6 +451,7 @@ void Simulator::reset() {
     std::lock_guard lock(mutex_);
     ensureInitialized(false);
     clearLocked();
+    writeDelay_.store(0);
     applySetup(defaultSetup());
     failures_.clear();
     callCounts_.clear();
@@ -521,6 +525,12 @@ void Simulator::failCall(const std::string& entryPoint, uint32_t status, int cou
         failures_.erase(entryPoint);
     else
         failures_[entryPoint] = FailRule{status, count};
+}
+
+void Simulator::setReportedDeviceCount(int64_t count) {
+    std::lock_guard lock(mutex_);
+    ensureInitialized(true);
+    reportedDeviceCount_ = count < 0 ? -1 : std::min<int64_t>(count, UINT32_MAX);
 }
 
 uint64_t Simulator::callCount(const std::string& entryPoint) {

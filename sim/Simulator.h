@@ -9,6 +9,7 @@
 #include "Fixture.h"
 #include "Line.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -70,6 +71,8 @@ public:
     int cableCount();
     void setCablePlugged(int cable, bool plugged);
     void failCall(const std::string& entryPoint, uint32_t status, int count);
+    void setReportedDeviceCount(int64_t count);
+    void setWriteDelay(Nanos delay) { writeDelay_.store(delay); }
     uint64_t callCount(const std::string& entryPoint);
     int openHandleCount();
     int cableSettings(int cable, VC_CableSettings& out);
@@ -136,6 +139,8 @@ private:
     uintptr_t nextHandle_ = 0x5C000;
     std::vector<int> deviceListSnapshot_;
     bool snapshotTaken_ = false;
+    int64_t reportedDeviceCount_ = -1; // -1: the plugged cables
+    std::atomic<Nanos> writeDelay_{0}; // read before FT_Write takes the lock
     FaultQueue faults_;
     std::map<std::string, FailRule> failures_;
     std::map<std::string, uint64_t> callCounts_;

@@ -65,6 +65,14 @@ VC_API void VC_SetCablePlugged(int cable, int plugged);
 /* Makes the next `count` calls of the named entry point (e.g. "FT_SetBaudRate") on any cable fail
  * with `status` (count -1: until cleared with count 0). */
 VC_API void VC_FailCall(const char* entryPoint, uint32_t status, int count);
+/* Makes FT_CreateDeviceInfoList report `count` devices whatever is plugged in, as a confused driver
+ * might (-1: the plugged cables again; VC_Reset and VC_Clear restore it). FT_GetDeviceInfoList still
+ * fills and reports only the plugged cables. */
+VC_API void VC_SetReportedDeviceCount(int64_t count);
+/* Makes every FT_Write take `us` microseconds before its bytes reach the line, as a slow USB
+ * transfer does; other calls, from other threads too, go on meanwhile (0: at once; VC_Reset
+ * restores it). */
+VC_API void VC_SetWriteDelay(uint32_t us);
 /* Number of calls of the named entry point since the last reset ("*" = all entry points). */
 VC_API uint64_t VC_CallCount(const char* entryPoint);
 /* Handles currently open. */
