@@ -267,6 +267,14 @@ void Sleep(std::uint32_t ms)
         request = remaining;
 }
 
+// ---- Text ---------------------------------------------------------------------------------------
+
+// Byte n is U+00nn: a text read from a fixture comes back unchanged when written.
+std::uint32_t AnsiCodePage()
+{
+    return 28591;
+}
+
 // ---- Real-time scheduling -----------------------------------------------------------------------
 
 namespace {

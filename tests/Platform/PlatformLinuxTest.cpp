@@ -88,6 +88,11 @@ TEST(PlatformClocks, TimerCapabilitiesOfferOneMillisecond)
     Platform::TimeEndPeriod(caps.wPeriodMin);
 }
 
+TEST(PlatformText, EightBitTextsAreLatin1)
+{
+    EXPECT_EQ(Platform::AnsiCodePage(), 28591u);
+}
+
 // ---- Timer --------------------------------------------------------------------------------------
 
 struct TickCounter {

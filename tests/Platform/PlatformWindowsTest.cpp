@@ -5,6 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#define WIN32_LEAN_AND_MEAN
+#define NOMINMAX
+#include <windows.h> // GetACP, to compare with
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -257,6 +261,12 @@ TEST(PlatformWindowsClocks, AdvanceAcrossASleep) {
     // Lower bounds only, with room for coarse clock granularity: a loaded machine may sleep longer.
     EXPECT_GE(static_cast<std::uint32_t>(msAfter - msBefore), 40u);
     EXPECT_GE(countsAfter - countsBefore, frequency * 40 / 1000);
+}
+
+// ---- Text -------------------------------------------------------------------------------------
+
+TEST(PlatformWindowsText, EightBitTextsUseTheRunningSystemsCodePage) {
+    EXPECT_EQ(Platform::AnsiCodePage(), static_cast<std::uint32_t>(::GetACP()));
 }
 
 // ---- Avrt.DLL ---------------------------------------------------------------------------------
