@@ -461,6 +461,7 @@ void FixtureLoopReadTest::silentFixtureGoesBackToDiscovery()
     qint64 untilDiscovery = -1;
     QString discoveryText;
     QString addressAtDiscovery = QStringLiteral("?"), firmwareAtDiscovery = QStringLiteral("?");
+    QStringList listsAtDiscovery{QStringLiteral("?")};
     run.Step(QStringLiteral("polling"), [&] { return Polled(2); }, [&] {
            VC_SetFixtureSilent(id, 1);
            sinceSilent.start();
@@ -473,6 +474,7 @@ void FixtureLoopReadTest::silentFixtureGoesBackToDiscovery()
                   discoveryText = ConnectionText(*form);
                   addressAtDiscovery = EditText(*form, "leDMXAdr");
                   firmwareAtDiscovery = EditText(*form, "leFirmware");
+                  listsAtDiscovery = ComboItems(*form, "cbDMXMode") + ComboItems(*form, "cbStatusLed");
                   VC_SetFixtureSilent(id, 0);
               })
         .Step(QStringLiteral("ready again"), [&] { return form->State() == 20; }, [&] { form->close(); });
@@ -486,6 +488,7 @@ void FixtureLoopReadTest::silentFixtureGoesBackToDiscovery()
     // Nothing of the lost fixture stays shown while the next one is looked for.
     QCOMPARE(addressAtDiscovery, QString());
     QCOMPARE(firmwareAtDiscovery, QString());
+    QCOMPARE(listsAtDiscovery, QStringList());
 }
 
 void FixtureLoopReadTest::pulledCableRebuildsConnection()
