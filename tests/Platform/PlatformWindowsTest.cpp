@@ -5,8 +5,12 @@
 
 #include <gtest/gtest.h>
 
+#ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
 #define NOMINMAX
+#endif
 #include <windows.h> // GetACP, to compare with
 
 #include <algorithm>
