@@ -41,6 +41,8 @@ Line& OpenLine() {
         FUZZ_REQUIRE(l.wrapper->OpenAvailableInterfaceByIndex(kCable), "the virtual cable did not open");
         VC_FixtureConfig config;
         VC_GetFixture(kFixture, &config);
+        config.busy_after_set_ms = 0; // every input gets its reply, also right after a SET
+        VC_SetFixture(kFixture, &config);
         std::memcpy(l.fixture.Bytes, config.uid, sizeof l.fixture.Bytes);
         return l;
     }();

@@ -216,6 +216,7 @@ int main(int argc, char** argv) {
 
     VC_FixtureConfig original;
     VC_GetFixture(kFixture, &original);
+    original.busy_after_set_ms = 0; // each request answered, also right after a SET
     for (const Variant& variant : kVariants) {
         VC_FixtureConfig config = original;
         variant.change(config);

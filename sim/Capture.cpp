@@ -34,7 +34,7 @@ void Capture::clear(Nanos now) {
 
 Capture::EntryId Capture::begin(Nanos time, int direction, int cable, int flags) {
     const EntryId id = nextId_++;
-    Entry entry{time, direction, cable, flags, false, {}};
+    Entry entry{time, direction, cable, flags, false, {}, {}, {}, -1, 0, -1};
     if (entries_.size() < kMaxEntries && id == firstId_ + entries_.size())
         entries_.push_back(std::move(entry));
     else
@@ -56,6 +56,23 @@ void Capture::append(EntryId id, uint8_t byte) {
 void Capture::addFlags(EntryId id, int flags) {
     Entry* entry = find(id);
     if (entry && !entry->finished) entry->flags |= flags;
+}
+
+void Capture::noteBreak(EntryId id, const VC_LineFormat& format, Nanos start, Nanos low) {
+    Entry* entry = find(id);
+    if (!entry || entry->finished)
+        return;
+    entry->breakFormat = format;
+    entry->breakStart = start;
+    entry->breakLow = low;
+}
+
+void Capture::noteData(EntryId id, const VC_LineFormat& format, Nanos start) {
+    Entry* entry = find(id);
+    if (!entry || entry->finished || entry->dataStart >= 0)
+        return;
+    entry->dataFormat = format;
+    entry->dataStart = start;
 }
 
 void Capture::finish(EntryId id) {
@@ -83,6 +100,12 @@ bool Capture::get(int index, VC_Packet& out) const {
     out.length = static_cast<int>(stored);
     std::copy_n(entry.bytes.begin(), stored, out.bytes);
     out.flags = entry.flags | (entry.bytes.size() > stored ? VC_PACKET_TRUNCATED : 0);
+    out.break_format = entry.breakFormat;
+    out.data_format = entry.dataFormat;
+    out.break_low_us = static_cast<double>(entry.breakLow) / kMicro;
+    out.break_to_data_us = entry.breakStart >= 0 && entry.dataStart >= 0
+                               ? static_cast<double>(entry.dataStart - entry.breakStart) / kMicro
+                               : -1.0;
     return true;
 }
 

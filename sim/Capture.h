@@ -33,6 +33,10 @@ public:
     EntryId begin(Nanos time, int direction, int cable, int flags);
     void append(EntryId id, uint8_t byte);
     void addFlags(EntryId id, int flags);
+    // How the break byte opening the packet crossed the line.
+    void noteBreak(EntryId id, const VC_LineFormat& format, Nanos start, Nanos low);
+    // How a data byte crossed the line; only the first one of a packet is kept.
+    void noteData(EntryId id, const VC_LineFormat& format, Nanos start);
     // Writes the packet to the file; later appends are refused.
     void finish(EntryId id);
     // A packet whose bytes are all known at once.
@@ -50,6 +54,11 @@ private:
         int flags;
         bool finished;
         Bytes bytes;
+        VC_LineFormat breakFormat{};
+        VC_LineFormat dataFormat{};
+        Nanos breakStart = -1;
+        Nanos breakLow = 0;
+        Nanos dataStart = -1;
     };
     Entry* find(EntryId id);
     void writeLine(const Entry& entry);

@@ -84,9 +84,10 @@ Uid readUid(const json& value, const std::string& where) {
 
 VC_FixtureConfig readFixture(const json& object, const std::string& where, bool& silent) {
     allowOnly(object, where,
-              {"uid", "model_id", "product_category", "software_version", "model_description", "software_label",
-               "start_address", "current_personality", "personalities", "sensor_count",
-               "supports_model_description", "supports_status_led", "status_led", "muted", "silent"});
+              {"uid", "model_id", "product_category", "software_version", "model_description",
+               "software_label", "start_address", "current_personality", "personalities", "sensor_count",
+               "supports_model_description", "supports_status_led", "status_led", "muted", "silent",
+               "busy_after_set_ms"});
     VC_FixtureConfig fixture = defaultFixtureConfig();
     if (object.contains("uid")) {
         const Uid uid = readUid(object["uid"], where);
@@ -117,6 +118,7 @@ VC_FixtureConfig readFixture(const json& object, const std::string& where, bool&
     readFlag(object, "supports_status_led", fixture.supports_status_led, where);
     readField(object, "status_led", fixture.status_led, where);
     readFlag(object, "muted", fixture.muted, where);
+    readField(object, "busy_after_set_ms", fixture.busy_after_set_ms, where);
     int silentFlag = 0;
     readFlag(object, "silent", silentFlag, where);
     silent = silentFlag != 0;

@@ -27,8 +27,17 @@ void VC_SetCablePlugged(int cable, int plugged) { Simulator::instance().setCable
 void VC_FailCall(const char* entryPoint, uint32_t status, int count) {
     if (entryPoint) Simulator::instance().failCall(entryPoint, status, count);
 }
+void VC_SetWriteDelay(uint32_t us) {
+    Simulator::instance().setWriteDelay(static_cast<vcable::Nanos>(us) * vcable::kMicro);
+}
+void VC_SetReportedDeviceCount(int64_t count) {
+    Simulator::instance().setReportedDeviceCount(count);
+}
 uint64_t VC_CallCount(const char* entryPoint) { return entryPoint ? Simulator::instance().callCount(entryPoint) : 0; }
 int VC_OpenHandleCount(void) { return Simulator::instance().openHandleCount(); }
+int VC_GetCableSettings(int cable, VC_CableSettings* out) {
+    return out ? Simulator::instance().cableSettings(cable, *out) : -1;
+}
 
 void VC_DefaultFixture(VC_FixtureConfig* out) {
     if (out) *out = vcable::defaultFixtureConfig();

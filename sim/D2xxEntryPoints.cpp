@@ -45,23 +45,27 @@ VC_FT_STATUS VC_D2XX_CALL FT_SetDataCharacteristics(VC_FT_HANDLE handle, unsigne
 }
 
 VC_FT_STATUS VC_D2XX_CALL FT_SetFlowControl(VC_FT_HANDLE handle, unsigned short flowControl,
-                                            unsigned char /*xonChar*/, unsigned char /*xoffChar*/) {
-    return Simulator::instance().setFlowControl(handle, flowControl);
+                                            unsigned char xonChar, unsigned char xoffChar) {
+    return Simulator::instance().setFlowControl(handle, flowControl, xonChar, xoffChar);
 }
 
-VC_FT_STATUS VC_D2XX_CALL FT_SetChars(VC_FT_HANDLE handle, unsigned char /*eventChar*/,
-                                      unsigned char /*eventCharEnabled*/, unsigned char /*errorChar*/,
-                                      unsigned char /*errorCharEnabled*/) {
-    return Simulator::instance().setChars(handle);
+VC_FT_STATUS VC_D2XX_CALL FT_SetChars(VC_FT_HANDLE handle, unsigned char eventChar,
+                                      unsigned char eventCharEnabled, unsigned char errorChar,
+                                      unsigned char errorCharEnabled) {
+    return Simulator::instance().setChars(handle, eventChar, eventCharEnabled, errorChar, errorCharEnabled);
 }
 
 VC_FT_STATUS VC_D2XX_CALL FT_Purge(VC_FT_HANDLE handle, VC_DWORD mask) { return Simulator::instance().purge(handle, mask); }
 
 VC_FT_STATUS VC_D2XX_CALL FT_ClrRts(VC_FT_HANDLE handle) { return Simulator::instance().setRts(handle, false); }
 
+#ifndef VC_OMIT_SET_RTS
 VC_FT_STATUS VC_D2XX_CALL FT_SetRts(VC_FT_HANDLE handle) { return Simulator::instance().setRts(handle, true); }
+#endif
 
+#ifndef VC_OMIT_SET_BREAK_ON
 VC_FT_STATUS VC_D2XX_CALL FT_SetBreakOn(VC_FT_HANDLE handle) { return Simulator::instance().setBreak(handle, true); }
+#endif
 
 VC_FT_STATUS VC_D2XX_CALL FT_SetBreakOff(VC_FT_HANDLE handle) { return Simulator::instance().setBreak(handle, false); }
 

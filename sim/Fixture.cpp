@@ -67,6 +67,7 @@ VC_FixtureConfig defaultFixtureConfig() {
     config.supports_status_led = 1;
     config.status_led = 0xFF;
     config.muted = 0;
+    config.busy_after_set_ms = 2000;
     return config;
 }
 
@@ -125,11 +126,14 @@ bool Fixture::willReply(const Request& request) const {
     }
 }
 
-Bytes Fixture::handle(const Request& request, bool refuse) {
+Bytes Fixture::handle(const Request& request, Nanos at, bool refuse) {
     if (!isAddressedBy(request.destination)) return {};
     const bool reply = willReply(request);
     if (refuse) return reply ? nack(request, rdm::kNackUnknownPid) : Bytes{};
+    stored_ = false;
     Bytes answer = request.commandClass == rdm::kDiscoveryCommand ? handleDiscovery(request) : handleGetSet(request);
+    if (stored_)
+        busyUntil_ = at + static_cast<Nanos>(config_.busy_after_set_ms) * kMilli;
     return reply ? answer : Bytes{};
 }
 
@@ -181,6 +185,7 @@ Bytes Fixture::handleGetSet(const Request& request) {
             if (!isSet) return ack(request, {config_.current_personality, config_.personality_count});
             if (data[0] == 0 || data[0] > config_.personality_count) return nack(request, rdm::kNackDataOutOfRange);
             config_.current_personality = data[0];
+            stored_ = true;
             return ack(request, {});
         case rdm::kDmxPersonalityDescription: {
             if (data[0] == 0 || data[0] > config_.personality_count) return nack(request, rdm::kNackDataOutOfRange);
@@ -200,6 +205,7 @@ Bytes Fixture::handleGetSet(const Request& request) {
             const uint16_t address = readWord(data);
             if (address < 1 || address > 512) return nack(request, rdm::kNackDataOutOfRange);
             config_.start_address = address;
+            stored_ = true;
             return ack(request, {});
         }
         case rdm::kIdentifyDevice:
@@ -211,6 +217,7 @@ Bytes Fixture::handleGetSet(const Request& request) {
             if (!isSet) return ack(request, {config_.status_led});
             if (data[0] != 0x00 && data[0] != 0xFF) return nack(request, rdm::kNackDataOutOfRange);
             config_.status_led = data[0];
+            stored_ = true;
             return ack(request, {});
         default:
             return nack(request, rdm::kNackUnknownPid);

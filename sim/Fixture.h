@@ -2,6 +2,7 @@
 // requests addressed to it from its own state, and SETs change that state.
 #pragma once
 
+#include "Clock.h"
 #include "RdmWire.h"
 #include "VirtualCable.h"
 
@@ -24,13 +25,15 @@ public:
     bool silent() const { return silent_; }
     void setSilent(bool silent) { silent_ = silent; }
 
+    // While it writes a stored SET to its memory the fixture hears nothing.
+    bool busy(Nanos at) const { return at < busyUntil_; }
     // Whether the fixture will answer the request (judged before it acts on it).
     bool willReply(const Request& request) const;
-    // Acts on a request the fixture hears and returns its answer; empty when none is due.
+    // Acts on a request the fixture hears at `at` and returns its answer; empty when none is due.
     // `refuse` answers NACK UNKNOWN_PID without acting, for an injected fault.
-    Bytes handle(const Request& request, bool refuse = false);
+    Bytes handle(const Request& request, Nanos at, bool refuse = false);
 
-private:
+  private:
     bool isAddressedBy(const Uid& destination) const;
     bool inDiscoveryRange(const Request& request) const;
     Bytes handleDiscovery(const Request& request);
@@ -47,6 +50,8 @@ private:
     VC_FixtureConfig config_;
     bool silent_ = false;
     bool identifying_ = false;
+    bool stored_ = false; // the request being handled changed a stored setting
+    Nanos busyUntil_ = 0;
 };
 
 }  // namespace vcable

@@ -9,11 +9,22 @@ namespace {
 
 constexpr uint32_t kDmxBaud = 250000;
 constexpr uint32_t kBaudTolerance = kDmxBaud * 3 / 100;
-// A zero byte below this rate holds the line low for at least the 88 us a receiver takes as a break.
-constexpr uint32_t kSlowestBreakBaud = 100000;
+// A receiver takes a low line as a break once it lasts 88 us: a zero byte at 100000 baud or slower.
+constexpr Nanos kShortestBreak = 88 * kMicro;
 constexpr std::size_t kDmxFrameLength = 513;
 constexpr std::size_t kReceiveBufferSize = 65536;
 constexpr uint8_t kDmxStartCode = 0x00;
+
+int frameBits(const VC_LineFormat& f) {
+    return 1 + f.data_bits + (f.parity != 0 ? 1 : 0) + f.stop_bits;
+}
+// Bit times as the baud rate makes them, whatever the timing of the simulation.
+double bitNanos(const VC_LineFormat& f) {
+    return 1e9 / f.baud;
+}
+Nanos lowTime(const VC_LineFormat& f) {
+    return static_cast<Nanos>((1 + f.data_bits) * bitNanos(f));
+}
 
 }  // namespace
 
@@ -49,15 +60,62 @@ void Line::advance(Nanos now) {
     arriving_.erase(arriving_.begin(), arrived);
 }
 
-void Line::setDataCharacteristics(uint8_t wordLength, uint8_t stopBits, uint8_t parity) {
+VC_LineFormat Line::format() const {
+    return VC_LineFormat{baud_, wordLength_, static_cast<uint8_t>(stopBits_ == 2 ? 2 : 1), parity_};
+}
+
+void Line::setBaudRate(Nanos now, uint32_t baud) {
+    if (baud == baud_)
+        return;
+    baud_ = baud;
+    retime(now);
+}
+
+void Line::setDataCharacteristics(Nanos now, uint8_t wordLength, uint8_t stopBits, uint8_t parity) {
+    if (wordLength == wordLength_ && stopBits == stopBits_ && parity == parity_)
+        return;
     wordLength_ = wordLength;
     stopBits_ = stopBits;
     parity_ = parity;
+    retime(now);
 }
 
-Line::Symbol Line::classify(uint8_t value) const {
+void Line::retime(Nanos now) {
+    const VC_LineFormat next = format();
+    const Nanos duration = byteDuration();
+    Nanos cursor = now;
+    for (WireByte& byte : inFlight_) {
+        if (byte.start < now && byte.end > now) {
+            // The byte being sent: its remaining bits follow at the new rate. A zero byte cut before
+            // its low part ended holds the line low for less, maybe too little for a break; any
+            // other byte reaches the receiver garbled.
+            const double bitsDone = static_cast<double>(now - byte.start) /
+                                    static_cast<double>(byte.end - byte.start) * frameBits(byte.format);
+            const int lowBits = 1 + byte.format.data_bits;
+            if (byte.value == 0x00 && bitsDone < lowBits)
+                byte.low = static_cast<Nanos>(bitsDone * bitNanos(byte.format) +
+                                              (lowBits - bitsDone) * bitNanos(next));
+            const bool stillBreak = byte.symbol == Symbol::Break && byte.low >= kShortestBreak;
+            byte.symbol = stillBreak ? Symbol::Break : Symbol::Noise;
+            byte.end = now + static_cast<Nanos>((frameBits(byte.format) - bitsDone) / frameBits(next) *
+                                                static_cast<double>(duration));
+        } else if (byte.start >= now) {
+            byte.start = cursor;
+            byte.end = cursor + duration;
+            byte.format = next;
+            byte.low = lowTime(next);
+            byte.symbol = classify(byte.value, byte.low);
+        }
+        cursor = byte.end;
+    }
+    if (!inFlight_.empty())
+        lineFreeAt_ = cursor;
+}
+
+Line::Symbol Line::classify(uint8_t value, Nanos low) const {
     if (breakOn_) return Symbol::Noise;  // the line is held low: nothing gets through
-    if (baud_ <= kSlowestBreakBaud && value == 0x00) return Symbol::Break;
+    if (value == 0x00 && low >= kShortestBreak)
+        return Symbol::Break;
     const bool dmxRate = baud_ + kBaudTolerance >= kDmxBaud && baud_ <= kDmxBaud + kBaudTolerance;
     return dmxRate && wordLength_ == 8 && parity_ == 0 ? Symbol::Data : Symbol::Noise;
 }
@@ -73,7 +131,7 @@ Nanos Line::byteDuration() const {
 void Line::setBreak(Nanos now, bool on) {
     if (on && !breakOn_) {
         const Nanos start = std::max(now, lineFreeAt_);
-        inFlight_.push_back(WireByte{0x00, start, start, Symbol::Break, !receive_});
+        inFlight_.push_back(WireByte{0x00, start, start, Symbol::Break, !receive_, format(), 0});
         lineFreeAt_ = start;
         advance(now);
     }
@@ -82,9 +140,12 @@ void Line::setBreak(Nanos now, bool on) {
 
 void Line::write(Nanos now, const uint8_t* bytes, std::size_t count) {
     const Nanos duration = byteDuration();
+    const VC_LineFormat current = format();
+    const Nanos low = lowTime(current);
     Nanos start = std::max(now, lineFreeAt_);
     for (std::size_t i = 0; i < count; ++i) {
-        inFlight_.push_back(WireByte{bytes[i], start, start + duration, classify(bytes[i]), !receive_});
+        inFlight_.push_back(
+            WireByte{bytes[i], start, start + duration, classify(bytes[i], low), !receive_, current, low});
         start += duration;
     }
     lineFreeAt_ = start;
@@ -152,10 +213,12 @@ void Line::deliver(const WireByte& byte) {
         intact_ = byte.driven;
         packet_.clear();
         entry_ = capture_.begin(byte.start, VC_TO_FIXTURE, cable_, byte.driven ? 0 : VC_PACKET_NOT_DRIVEN);
+        capture_.noteBreak(entry_, byte.format, byte.start, byte.low);
         return;
     }
     if (!framed_ && entry_ == Capture::kNoEntry)
         entry_ = capture_.begin(byte.start, VC_TO_FIXTURE, cable_, VC_PACKET_NO_BREAK);
+    capture_.noteData(entry_, byte.format, byte.start);
     capture_.append(entry_, byte.value);
     if (!byte.driven) capture_.addFlags(entry_, VC_PACKET_NOT_DRIVEN);
     if (byte.symbol == Symbol::Noise) capture_.addFlags(entry_, VC_PACKET_GARBLED);
@@ -179,7 +242,7 @@ void Line::completePacket(Nanos end) {
     const Bytes packet = packet_;
     finishPacket();
     if (!heard) return;
-    std::vector<FaultedAnswer> answers = respond_(packet);
+    std::vector<FaultedAnswer> answers = respond_(packet, end);
     std::erase_if(answers, [](const FaultedAnswer& a) { return a.bytes.empty(); });
     if (answers.empty()) return;
     waiting_ = std::move(answers);

@@ -17,27 +17,32 @@ namespace vcable {
 
 class Line {
 public:
-    // Hands a complete, intact packet to the fixtures; returns what they put on the line.
-    using Responder = std::function<std::vector<FaultedAnswer>(const Bytes& packet)>;
+  // Hands a complete, intact packet to the fixtures; returns what they put on the line.
+  // `at` is when the packet's last byte arrived.
+  using Responder = std::function<std::vector<FaultedAnswer>(const Bytes& packet, Nanos at)>;
 
-    Line(int cable, Capture& capture, const VC_Timing& timing, Responder respond);
+  Line(int cable, Capture& capture, const VC_Timing& timing, Responder respond);
 
-    // Back to the state of a freshly opened cable: 9600 baud 8N1, RTS cleared, buffers empty.
-    void reset(Nanos now);
-    void advance(Nanos now);
+  // Back to the state of a freshly opened cable: 9600 baud 8N1, RTS cleared, buffers empty.
+  void reset(Nanos now);
+  void advance(Nanos now);
 
-    // Every call below expects advance(now) to have run for the same `now`.
-    void setBaudRate(uint32_t baud) { baud_ = baud; }
-    void setDataCharacteristics(uint8_t wordLength, uint8_t stopBits, uint8_t parity);
-    void setBreak(Nanos now, bool on);
-    void write(Nanos now, const uint8_t* bytes, std::size_t count);
-    void setReceive(bool receive, Nanos now);
-    void purge(Nanos now, bool receiveBuffer, bool transmitBuffer);
-    uint32_t readable(Nanos now);
-    uint32_t transmitPending() const { return static_cast<uint32_t>(inFlight_.size()); }
-    std::size_t read(Nanos now, uint8_t* out, std::size_t count);
-    // When `count` bytes will be readable as far as the line knows now; -1 when they are not coming.
-    Nanos readableAt(std::size_t count) const;
+  // Every call below expects advance(now) to have run for the same `now`.
+  // A change reaches the chip at once: the byte being sent goes on at the new rate and bytes still
+  // queued go out with the new settings.
+  void setBaudRate(Nanos now, uint32_t baud);
+  void setDataCharacteristics(Nanos now, uint8_t wordLength, uint8_t stopBits, uint8_t parity);
+  VC_LineFormat format() const;
+  bool receiving() const { return receive_; }
+  void setBreak(Nanos now, bool on);
+  void write(Nanos now, const uint8_t* bytes, std::size_t count);
+  void setReceive(bool receive, Nanos now);
+  void purge(Nanos now, bool receiveBuffer, bool transmitBuffer);
+  uint32_t readable(Nanos now);
+  uint32_t transmitPending() const { return static_cast<uint32_t>(inFlight_.size()); }
+  std::size_t read(Nanos now, uint8_t* out, std::size_t count);
+  // When `count` bytes will be readable as far as the line knows now; -1 when they are not coming.
+  Nanos readableAt(std::size_t count) const;
 
 private:
     enum class Symbol { Break, Data, Noise };
@@ -47,13 +52,16 @@ private:
         Nanos end;
         Symbol symbol;
         bool driven;  // written with the line turned to transmit
+        VC_LineFormat format;
+        Nanos low; // how long a zero byte holds the line low: its start and data bits
     };
     struct Arrival {
         uint8_t value;
         Nanos at;
     };
 
-    Symbol classify(uint8_t value) const;
+    Symbol classify(uint8_t value, Nanos low) const;
+    void retime(Nanos now);
     Nanos byteDuration() const;
     void deliver(const WireByte& byte);
     void completePacket(Nanos end);

@@ -100,6 +100,7 @@ void Simulator::clearLocked() {
     nextFixtureId_ = 0;
     deviceListSnapshot_.clear();
     snapshotTaken_ = false;
+    reportedDeviceCount_ = -1;
 }
 
 void Simulator::applySetup(const Setup& setup) {
@@ -118,8 +119,10 @@ int Simulator::addCableLocked(const VC_CableConfig& config, bool plugged) {
     auto cable = std::make_unique<Cable>();
     cable->config = config;
     cable->plugged = plugged;
-    cable->line = std::make_unique<Line>(index, capture_, timing_,
-                                         [this, index](const Bytes& packet) { return respond(index, packet); });
+    cable->line =
+        std::make_unique<Line>(index, capture_, timing_, [this, index](const Bytes& packet, Nanos at) {
+            return respond(index, packet, at);
+        });
     cable->line->reset(monotonicNow());
     cables_.push_back(std::move(cable));
     return index;
@@ -178,25 +181,26 @@ void Simulator::advanceAll(Nanos now) {
         if (cable->plugged) cable->line->advance(now);
 }
 
-std::vector<FaultedAnswer> Simulator::respond(int cable, const Bytes& packet) {
+std::vector<FaultedAnswer> Simulator::respond(int cable, const Bytes& packet, Nanos at) {
     std::vector<FaultedAnswer> answers;
     const auto request = parseRequest(packet);
     if (!request) return answers;
     const bool discovery =
         request->commandClass == rdm::kDiscoveryCommand && request->pid == rdm::kDiscUniqueBranch;
     for (auto& [id, fixture] : fixtures_) {
-        if (fixture.cable() != cable) continue;
+        if (fixture.cable() != cable || fixture.busy(at))
+            continue;
         if (!fixture.willReply(*request)) {
-            fixture.handle(*request);
+            fixture.handle(*request, at);
             continue;
         }
         if (auto raw = takeRawReply(id, request->commandClass, request->pid)) {
-            fixture.handle(*request);
+            fixture.handle(*request, at);
             answers.push_back(FaultedAnswer{std::move(*raw), 0});
             continue;
         }
         const int fault = faults_.take(id, request->commandClass, request->pid, discovery);
-        Bytes answer = fixture.handle(*request, fault == VC_FAULT_NACK);
+        Bytes answer = fixture.handle(*request, at, fault == VC_FAULT_NACK);
         if (fault == VC_FAULT_NONE || fault == VC_FAULT_NACK)
             answers.push_back(FaultedAnswer{std::move(answer), 0});
         else
@@ -221,7 +225,8 @@ uint32_t Simulator::createDeviceInfoList(uint32_t* count) {
     if (!count) return VC_FT_INVALID_PARAMETER;
     deviceListSnapshot_ = pluggedCables();
     snapshotTaken_ = true;
-    *count = static_cast<uint32_t>(deviceListSnapshot_.size());
+    *count = reportedDeviceCount_ >= 0 ? static_cast<uint32_t>(reportedDeviceCount_)
+                                       : static_cast<uint32_t>(deviceListSnapshot_.size());
     return VC_FT_OK;
 }
 
@@ -263,6 +268,7 @@ uint32_t Simulator::open(int index, void** handle) {
     handles_.emplace(value, Handle{cableIndex, cable.plugGeneration});
     cable.openHandle = value;
     cable.line->reset(monotonicNow());
+    cable.settings = VC_CableSettings{};
     *handle = toPointer(value);
     return VC_FT_OK;
 }
@@ -306,7 +312,8 @@ uint32_t Simulator::setBaudRate(void* handle, uint32_t baud) {
     std::lock_guard lock(mutex_);
     if (const uint32_t status = enter("FT_SetBaudRate", handle)) return status;
     if (baud < kMinBaud || baud > kMaxBaud) return VC_FT_INVALID_BAUD_RATE;
-    lineOf(handle, monotonicNow()).setBaudRate(baud);
+    const Nanos now = monotonicNow();
+    lineOf(handle, now).setBaudRate(now, baud);
     return VC_FT_OK;
 }
 
@@ -315,11 +322,12 @@ uint32_t Simulator::setDataCharacteristics(void* handle, uint8_t wordLength, uin
     if (const uint32_t status = enter("FT_SetDataCharacteristics", handle)) return status;
     if ((wordLength != 7 && wordLength != 8) || (stopBits != 0 && stopBits != 2) || parity > 4)
         return VC_FT_INVALID_PARAMETER;
-    lineOf(handle, monotonicNow()).setDataCharacteristics(wordLength, stopBits, parity);
+    const Nanos now = monotonicNow();
+    lineOf(handle, now).setDataCharacteristics(now, wordLength, stopBits, parity);
     return VC_FT_OK;
 }
 
-uint32_t Simulator::setFlowControl(void* handle, uint16_t flowControl) {
+uint32_t Simulator::setFlowControl(void* handle, uint16_t flowControl, uint8_t xon, uint8_t xoff) {
     std::lock_guard lock(mutex_);
     if (const uint32_t status = enter("FT_SetFlowControl", handle)) return status;
     if (flowControl != VC_FT_FLOW_NONE && flowControl != kFlowRtsCts && flowControl != kFlowDtrDsr &&
@@ -329,15 +337,28 @@ uint32_t Simulator::setFlowControl(void* handle, uint16_t flowControl) {
     Line& line = lineOf(handle, now);
     Handle& state = handleOf(handle);
     state.hardwareFlowControl = flowControl == kFlowRtsCts;
+    VC_CableSettings& settings = cableOf(handle).settings;
+    settings.flow_control = flowControl;
+    settings.xon_char = xon;
+    settings.xoff_char = xoff;
     // With RTS/CTS handshaking the chip asserts RTS whenever it can take data: the line listens.
     if (state.hardwareFlowControl) line.setReceive(true, now);
     return VC_FT_OK;
 }
 
-uint32_t Simulator::setChars(void* handle) {
+uint32_t Simulator::setChars(void* handle, uint8_t eventChar, uint8_t eventEnabled, uint8_t errorChar,
+                             uint8_t errorEnabled) {
     std::lock_guard lock(mutex_);
-    // Event and error characters only matter for events and line errors, which this line never reports.
-    return enter("FT_SetChars", handle);
+    if (const uint32_t status = enter("FT_SetChars", handle))
+        return status;
+    // Event and error characters only matter for events and line errors, which this line never
+    // reports; they are kept for the control API.
+    VC_CableSettings& settings = cableOf(handle).settings;
+    settings.event_char = eventChar;
+    settings.event_char_enabled = eventEnabled;
+    settings.error_char = errorChar;
+    settings.error_char_enabled = errorEnabled;
+    return VC_FT_OK;
 }
 
 uint32_t Simulator::purge(void* handle, uint32_t mask) {
@@ -345,6 +366,10 @@ uint32_t Simulator::purge(void* handle, uint32_t mask) {
     if (const uint32_t status = enter("FT_Purge", handle)) return status;
     const Nanos now = monotonicNow();
     lineOf(handle, now).purge(now, (mask & VC_FT_PURGE_RX) != 0, (mask & VC_FT_PURGE_TX) != 0);
+    VC_CableSettings& settings = cableOf(handle).settings;
+    if (mask < 32)
+        settings.purge_masks |= 1u << mask;
+    settings.last_purge_mask = mask;
     return VC_FT_OK;
 }
 
@@ -378,6 +403,7 @@ uint32_t Simulator::getStatus(void* handle, uint32_t* rx, uint32_t* tx, uint32_t
 }
 
 uint32_t Simulator::write(void* handle, const void* buffer, uint32_t count, uint32_t* written) {
+    sleepFor(writeDelay_.load()); // the transfer, without holding the line
     std::lock_guard lock(mutex_);
     if (const uint32_t status = enter("FT_Write", handle)) return status;
     if (!buffer && count > 0) return VC_FT_INVALID_PARAMETER;
@@ -425,6 +451,7 @@ void Simulator::reset() {
     std::lock_guard lock(mutex_);
     ensureInitialized(false);
     clearLocked();
+    writeDelay_.store(0);
     applySetup(defaultSetup());
     failures_.clear();
     callCounts_.clear();
@@ -500,6 +527,12 @@ void Simulator::failCall(const std::string& entryPoint, uint32_t status, int cou
         failures_[entryPoint] = FailRule{status, count};
 }
 
+void Simulator::setReportedDeviceCount(int64_t count) {
+    std::lock_guard lock(mutex_);
+    ensureInitialized(true);
+    reportedDeviceCount_ = count < 0 ? -1 : std::min<int64_t>(count, UINT32_MAX);
+}
+
 uint64_t Simulator::callCount(const std::string& entryPoint) {
     std::lock_guard lock(mutex_);
     ensureInitialized(true);
@@ -512,6 +545,21 @@ int Simulator::openHandleCount() {
     std::lock_guard lock(mutex_);
     ensureInitialized(true);
     return static_cast<int>(handles_.size());
+}
+
+int Simulator::cableSettings(int index, VC_CableSettings& out) {
+    std::lock_guard lock(mutex_);
+    ensureInitialized(true);
+    if (index < 0 || index >= static_cast<int>(cables_.size()))
+        return -1;
+    Cable& cable = *cables_[static_cast<std::size_t>(index)];
+    const Nanos now = monotonicNow();
+    cable.line->advance(now);
+    out = cable.settings;
+    out.open = cable.openHandle != 0 ? 1 : 0;
+    out.format = cable.line->format();
+    out.receive = cable.line->receiving() ? 1 : 0;
+    return 0;
 }
 
 int Simulator::addFixture(int cable, const VC_FixtureConfig& config) {

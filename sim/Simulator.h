@@ -9,6 +9,7 @@
 #include "Fixture.h"
 #include "Line.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -47,8 +48,9 @@ public:
     uint32_t getDeviceInfo(void* handle, uint32_t* type, uint32_t* id, char* serial, char* description);
     uint32_t setBaudRate(void* handle, uint32_t baud);
     uint32_t setDataCharacteristics(void* handle, uint8_t wordLength, uint8_t stopBits, uint8_t parity);
-    uint32_t setFlowControl(void* handle, uint16_t flowControl);
-    uint32_t setChars(void* handle);
+    uint32_t setFlowControl(void* handle, uint16_t flowControl, uint8_t xon, uint8_t xoff);
+    uint32_t setChars(void* handle, uint8_t eventChar, uint8_t eventEnabled, uint8_t errorChar,
+                      uint8_t errorEnabled);
     uint32_t purge(void* handle, uint32_t mask);
     uint32_t setRts(void* handle, bool asserted);
     uint32_t setBreak(void* handle, bool on);
@@ -69,8 +71,11 @@ public:
     int cableCount();
     void setCablePlugged(int cable, bool plugged);
     void failCall(const std::string& entryPoint, uint32_t status, int count);
+    void setReportedDeviceCount(int64_t count);
+    void setWriteDelay(Nanos delay) { writeDelay_.store(delay); }
     uint64_t callCount(const std::string& entryPoint);
     int openHandleCount();
+    int cableSettings(int cable, VC_CableSettings& out);
     int addFixture(int cable, const VC_FixtureConfig& config);
     void removeFixture(int fixture);
     int getFixture(int fixture, VC_FixtureConfig& out);
@@ -89,6 +94,8 @@ private:
         uint64_t plugGeneration = 0;  // grows at every unplug: handles of an earlier one are dead
         uintptr_t openHandle = 0;
         std::unique_ptr<Line> line;
+        // What the controller set since opening, beside the line's own rate and format.
+        VC_CableSettings settings{};
     };
     struct Handle {
         int cable;
@@ -118,7 +125,7 @@ private:
     Cable& cableOf(void* handle);
     // The handle's line, brought up to `now`.
     Line& lineOf(void* handle, Nanos now);
-    std::vector<FaultedAnswer> respond(int cable, const Bytes& packet);
+    std::vector<FaultedAnswer> respond(int cable, const Bytes& packet, Nanos at);
     void advanceAll(Nanos now);
 
     std::mutex mutex_;
@@ -132,6 +139,8 @@ private:
     uintptr_t nextHandle_ = 0x5C000;
     std::vector<int> deviceListSnapshot_;
     bool snapshotTaken_ = false;
+    int64_t reportedDeviceCount_ = -1; // -1: the plugged cables
+    std::atomic<Nanos> writeDelay_{0}; // read before FT_Write takes the lock
     FaultQueue faults_;
     std::map<std::string, FailRule> failures_;
     std::map<std::string, uint64_t> callCounts_;

@@ -65,10 +65,42 @@ VC_API void VC_SetCablePlugged(int cable, int plugged);
 /* Makes the next `count` calls of the named entry point (e.g. "FT_SetBaudRate") on any cable fail
  * with `status` (count -1: until cleared with count 0). */
 VC_API void VC_FailCall(const char* entryPoint, uint32_t status, int count);
+/* Makes FT_CreateDeviceInfoList report `count` devices whatever is plugged in, as a confused driver
+ * might (-1: the plugged cables again; VC_Reset and VC_Clear restore it). FT_GetDeviceInfoList still
+ * fills and reports only the plugged cables. */
+VC_API void VC_SetReportedDeviceCount(int64_t count);
+/* Makes every FT_Write take `us` microseconds before its bytes reach the line, as a slow USB
+ * transfer does; other calls, from other threads too, go on meanwhile (0: at once; VC_Reset
+ * restores it). */
+VC_API void VC_SetWriteDelay(uint32_t us);
 /* Number of calls of the named entry point since the last reset ("*" = all entry points). */
 VC_API uint64_t VC_CallCount(const char* entryPoint);
 /* Handles currently open. */
 VC_API int VC_OpenHandleCount(void);
+
+/* How bytes cross the line: baud rate and frame format. */
+typedef struct VC_LineFormat {
+    uint32_t baud;     /* 0: no such byte */
+    uint8_t data_bits; /* 7 or 8 */
+    uint8_t stop_bits; /* 1 or 2 (a count, not the D2XX code) */
+    uint8_t parity;    /* D2XX code: 0 none, 1 odd, 2 even, 3 mark, 4 space */
+} VC_LineFormat;
+
+/* What the controller has set on a cable since it was last opened (a fresh chip: 9600 baud 8N1, no
+ * flow control, event and error characters 0 and off, nothing purged). */
+typedef struct VC_CableSettings {
+    int open;              /* a handle is open on the cable */
+    VC_LineFormat format;  /* the line now */
+    uint16_t flow_control; /* FT_SetFlowControl: 0 none, 0x0100 RTS/CTS, 0x0200 DTR/DSR, 0x0400 XON/XOFF */
+    uint8_t xon_char, xoff_char;
+    uint8_t event_char, event_char_enabled, error_char, error_char_enabled; /* FT_SetChars */
+    uint32_t
+        purge_masks; /* bit n set once FT_Purge was called with the mask n (1 receive, 2 transmit, 3 both) */
+    uint32_t last_purge_mask;
+    int receive; /* the line is turned to receive */
+} VC_CableSettings;
+/* 0 on success, -1 for an unknown cable. */
+VC_API int VC_GetCableSettings(int cable, VC_CableSettings* out);
 
 /* ---- Fixtures -------------------------------------------------------------------------------- */
 #define VC_MAX_PERSONALITIES 32
@@ -93,6 +125,9 @@ typedef struct VC_FixtureConfig {
     int supports_status_led;            /* lists the status LED parameter 0x0501 */
     uint8_t status_led;                 /* 0 or 0xFF */
     int muted;                          /* DISC_MUTE state */
+    /* After a SET that it stores (start address, personality, status LED) the fixture writes its
+     * memory and hears nothing for this long; VEK-340: 2000 ms. */
+    uint32_t busy_after_set_ms;
 } VC_FixtureConfig;
 
 VC_API void VC_DefaultFixture(VC_FixtureConfig* out);   /* a VEK-340 */
@@ -136,6 +171,12 @@ typedef struct VC_Packet {
     int length;
     uint8_t bytes[VC_CAPTURE_MAX_BYTES];
     int flags;               /* VC_PacketFlags: how the packet reached the line */
+    /* Controller packets, from the line model: */
+    VC_LineFormat break_format; /* how the break byte was sent; baud 0 without a break */
+    VC_LineFormat data_format;  /* how the first byte after the break (or of a packet without one) was sent */
+    double break_low_us;        /* how long the break held the line low */
+    double break_to_data_us;    /* from the start of the break byte to the start of the first data byte; -1
+                                   without either */
 } VC_Packet;
 enum VC_PacketFlags {
     VC_PACKET_NO_BREAK = 1,   /* bytes written without a break before them: fixtures ignore them */

@@ -12,7 +12,8 @@ namespace {
 constexpr std::uint32_t RDMPreDelay = 80;
 constexpr std::uint32_t RDMPostDelay = 80;
 constexpr std::uint32_t PauseAfterSendWithoutReception = 40;
-constexpr std::uint32_t TickWaitLimitMs = 50; // a wrapper whose timer does not tick must not hang
+// A refresh under way ends within this even on a slow driver; a timer that stopped must not hang.
+constexpr std::uint32_t TickWaitLimitMs = 1000;
 constexpr std::uint8_t RDMStartCode = 0xCC;
 constexpr std::uint8_t DiscoverySeparator = 0xAA;
 constexpr int MaxStoredResponseLen = 257; // collection stops once more than this is stored
@@ -167,9 +168,12 @@ bool TFTD2XXWrapper::SuspendRefresh()
     bool wasRunning = false;
     if (!fDisableDMXStream.compare_exchange_strong(wasRunning, true))
         return false;
+    // Only this wrapper's own timer refreshes its line and brings its ticks; without one, nothing is
+    // under way and no tick would come.
+    const bool served = hMMTimer != 0 && ActiveWrapper.load() == this;
     const std::int64_t ticksAtStart = fMMTicks.load();
     const std::uint32_t waitStart = Platform::TimeGetTime();
-    while (fMMTicks.load() - ticksAtStart < 2 && Platform::TimeGetTime() - waitStart <= TickWaitLimitMs)
+    while (served && fMMTicks.load() - ticksAtStart < 2 && Platform::TimeGetTime() - waitStart <= TickWaitLimitMs)
         std::this_thread::yield();
     Platform::Sleep(RDMPreDelay);
     return true;

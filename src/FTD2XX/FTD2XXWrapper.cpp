@@ -172,11 +172,11 @@ bool TFTD2XXWrapper::LoadDLL()
         Resolve(FTSetChars, ResolveFunction("FT_SetChars"));
         Resolve(FTPurge, ResolveFunction("FT_Purge"));
         Resolve(FTClrRts, ResolveFunction("FT_ClrRts"));
+        Resolve(FTSetRts, ResolveFunction("FT_SetRts"));
         Resolve(FTSetBreakOn, ResolveFunction("FT_SetBreakOn"));
         Resolve(FTSetBreakOff, ResolveFunction("FT_SetBreakOff"));
         Resolve(FTGetStatus, ResolveFunction("FT_GetStatus"));
         Resolve(FTWrite, ResolveFunction("FT_Write"));
-        Resolve(FTSetRts, ResolveFunction("FT_SetRts"));
         Resolve(FTRead, ResolveFunction("FT_Read"));
         Resolve(FTSetTimeOuts, ResolveFunction("FT_SetTimeouts"));
 

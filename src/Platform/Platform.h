@@ -51,6 +51,10 @@ bool QueryPerformanceFrequency(std::int64_t& countsPerSecond);
 bool QueryPerformanceCounter(std::int64_t& counts);
 void Sleep(std::uint32_t ms);
 
+// ---- Text ---------------------------------------------------------------------------------------
+// The code page of the system's 8-bit texts: GetACP on Windows; 28591 (ISO-8859-1) elsewhere.
+std::uint32_t AnsiCodePage();
+
 // ---- Real-time scheduling of the calling thread (Avrt.DLL on Windows, SCHED_FIFO on Linux) ------
 // The three entry points as the cable layer sees them; each is "absent" (Available() false) when
 // the system cannot offer it, as when Avrt.DLL is missing.

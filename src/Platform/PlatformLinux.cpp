@@ -1,4 +1,4 @@
-// Linux side of Platform.h: dlopen for libraries, /proc/self/exe, a std::thread per periodic timer
+// Linux side of Platform.h: dlopen for libraries, /proc/self/exe, one thread for all periodic timers
 // ticking on absolute CLOCK_MONOTONIC deadlines, and SCHED_FIFO for the real-time registration.
 #include "Platform.h"
 
@@ -11,6 +11,8 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -95,50 +97,85 @@ bool Before(const timespec& a, const timespec& b)
 }
 
 struct PeriodicTimer {
-    std::uint32_t id = 0;
     long periodNanos = NanosPerMilli;
     TimerCallback callback = nullptr;
     void* user = nullptr;
-    std::atomic<bool> stop{false};
-    std::thread thread;
+    timespec next{};
 };
 
-struct TimerRegistry {
+// One thread runs every timer of the process, as the system timer thread does on Windows: what a
+// callback leaves with its thread (a real-time registration) is there for the next timer too.
+struct TimerThread {
     std::mutex lock;
-    std::map<std::uint32_t, std::shared_ptr<PeriodicTimer>> timers;
+    std::condition_variable changed;
+    std::map<std::uint32_t, PeriodicTimer> timers;
     std::uint32_t lastId = 0;
+    std::uint32_t running = 0; // the timer whose callback runs now; 0 between callbacks
+    std::thread thread;        // started with the first timer, runs until the process ends
 };
 
-// Never destroyed: a timer still running at process exit must not find its registry gone, and a
-// joinable std::thread destroyed at exit would terminate the process.
-TimerRegistry& Registry()
-{
-    static TimerRegistry* registry = new TimerRegistry;
-    return *registry;
+// Never destroyed: the thread runs until the process exits and must not find its state gone, and
+// a joinable std::thread destroyed at exit would terminate the process.
+TimerThread& Timers() {
+    static TimerThread* timers = new TimerThread;
+    return *timers;
 }
 
-void RunTimer(std::shared_ptr<PeriodicTimer> timer)
-{
-    {
-        // TimeSetEvent holds the lock until the timer is fully registered; waiting for it here means
-        // a callback that kills its own timer finds it in the registry.
-        std::lock_guard<std::mutex> registered(Registry().lock);
-    }
-    timespec next{};
-    clock_gettime(CLOCK_MONOTONIC, &next);
+timespec MonotonicTime() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now;
+}
+
+// Runs the callbacks that are due, in the order of their ids; the lock is released around each one,
+// so a callback may set or kill timers, its own included.
+void RunDueTimers(TimerThread& timers, std::unique_lock<std::mutex>& held) {
+    const timespec now = MonotonicTime();
+    std::uint32_t after = 0;
     for (;;) {
-        AddNanos(next, timer->periodNanos);
-        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr) == EINTR) {
-        }
-        if (timer->stop.load())
-            break;
-        timer->callback(timer->id, timer->user);
+        auto it = timers.timers.upper_bound(after);
+        while (it != timers.timers.end() && Before(now, it->second.next))
+            ++it;
+        if (it == timers.timers.end())
+            return;
+        const std::uint32_t id = it->first;
+        const PeriodicTimer timer = it->second;
+        AddNanos(it->second.next, timer.periodNanos);
+        timers.running = id;
+        held.unlock();
+        timer.callback(id, timer.user);
+        held.lock();
+        timers.running = 0;
+        timers.changed.notify_all();
         // A callback that overran a period does not cause a burst of catch-up ticks: the schedule
         // restarts from now.
-        timespec now{};
-        clock_gettime(CLOCK_MONOTONIC, &now);
-        if (Before(next, now))
-            next = now;
+        if (auto still = timers.timers.find(id); still != timers.timers.end()) {
+            const timespec end = MonotonicTime();
+            if (Before(still->second.next, end)) {
+                still->second.next = end;
+                AddNanos(still->second.next, still->second.periodNanos);
+            }
+        }
+        after = id;
+    }
+}
+
+[[noreturn]] void RunTimerThread(TimerThread& timers) {
+    std::unique_lock<std::mutex> held(timers.lock);
+    for (;;) {
+        timers.changed.wait(held, [&] { return !timers.timers.empty(); });
+        // Sleeps to the earliest deadline, at most one period of the finest timer, so a timer set
+        // meanwhile starts on time.
+        timespec wake = MonotonicTime();
+        AddNanos(wake, NanosPerMilli);
+        for (const auto& [id, timer] : timers.timers)
+            if (Before(timer.next, wake))
+                wake = timer.next;
+        held.unlock();
+        while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &wake, nullptr) == EINTR) {
+        }
+        held.lock();
+        RunDueTimers(timers, held);
     }
 }
 
@@ -149,47 +186,43 @@ std::uint32_t TimeSetEvent(std::uint32_t periodMs, std::uint32_t /*resolutionMs*
 {
     if (periodMs == 0 || callback == nullptr)
         return 0;
-    auto timer = std::make_shared<PeriodicTimer>();
-    timer->periodNanos = static_cast<long>(periodMs) * NanosPerMilli;
-    timer->callback = callback;
-    timer->user = user;
+    PeriodicTimer timer;
+    timer.periodNanos = static_cast<long>(periodMs) * NanosPerMilli;
+    timer.callback = callback;
+    timer.user = user;
+    timer.next = MonotonicTime();
+    AddNanos(timer.next, timer.periodNanos);
 
-    TimerRegistry& registry = Registry();
-    std::lock_guard<std::mutex> guard(registry.lock);
-    std::uint32_t id = registry.lastId;
+    TimerThread& timers = Timers();
+    std::lock_guard<std::mutex> guard(timers.lock);
+    if (!timers.thread.joinable()) {
+        try {
+            timers.thread = std::thread(RunTimerThread, std::ref(timers));
+        } catch (const std::system_error&) {
+            return 0; // no thread to be had: the system refused, as timeSetEvent may
+        }
+    }
+    std::uint32_t id = timers.lastId;
     do {
         ++id;
-    } while (id == 0 || registry.timers.count(id) != 0);
-    timer->id = id;
-    try {
-        timer->thread = std::thread(RunTimer, timer);
-    } catch (const std::system_error&) {
-        return 0; // no thread to be had: the system refused, as timeSetEvent may
-    }
-    registry.lastId = id;
-    registry.timers.emplace(id, std::move(timer));
+    } while (id == 0 || timers.timers.count(id) != 0);
+    timers.lastId = id;
+    timers.timers.emplace(id, timer);
+    timers.changed.notify_all();
     return id;
 }
 
 void TimeKillEvent(std::uint32_t timerId)
 {
-    std::shared_ptr<PeriodicTimer> timer;
-    bool fromOwnCallback = false;
-    {
-        TimerRegistry& registry = Registry();
-        std::lock_guard<std::mutex> guard(registry.lock);
-        auto it = registry.timers.find(timerId);
-        if (it == registry.timers.end())
-            return;
-        timer = std::move(it->second);
-        registry.timers.erase(it);
-        fromOwnCallback = timer->thread.get_id() == std::this_thread::get_id();
-    }
-    timer->stop.store(true);
-    if (fromOwnCallback)
-        timer->thread.detach(); // joining ourselves would deadlock; the loop ends when this callback returns
-    else
-        timer->thread.join();
+    TimerThread& timers = Timers();
+    std::unique_lock<std::mutex> held(timers.lock);
+    if (timers.timers.erase(timerId) == 0)
+        return;
+    // From inside a callback the timer thread is this thread: waiting would never end, and no
+    // other callback can be running.
+    if (timers.thread.get_id() == std::this_thread::get_id())
+        return;
+    timers.changed.wait(held, [&] { return timers.running != timerId; });
 }
 
 bool TimeGetDevCaps(TimeCaps& caps)
@@ -240,6 +273,14 @@ void Sleep(std::uint32_t ms)
     timespec remaining{};
     while (nanosleep(&request, &remaining) == -1 && errno == EINTR)
         request = remaining;
+}
+
+// ---- Text ---------------------------------------------------------------------------------------
+
+// Byte n is U+00nn: a text read from a fixture comes back unchanged when written.
+std::uint32_t AnsiCodePage()
+{
+    return 28591;
 }
 
 // ---- Real-time scheduling -----------------------------------------------------------------------

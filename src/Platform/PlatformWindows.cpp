@@ -271,6 +271,10 @@ bool QueryPerformanceCounter(std::int64_t& counts) {
 
 void Sleep(std::uint32_t ms) { ::Sleep(ms); }
 
+// ---- Text ---------------------------------------------------------------------------------------
+
+std::uint32_t AnsiCodePage() { return ::GetACP(); }
+
 // ---- Real-time scheduling -----------------------------------------------------------------------
 
 ThreadBoost LoadThreadBoost() {

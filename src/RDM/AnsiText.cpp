@@ -1,5 +1,6 @@
 #include "AnsiText.h"
 
+#include "Platform.h"
 #include "Utf8.h"
 
 #include <array>
@@ -39,12 +40,14 @@ bool CodePointToByte(char32_t C, TAnsiCodePage CodePage, std::uint8_t& B) {
 
 } // namespace
 
+TAnsiCodePage AnsiCodePageFor(std::uint32_t CodePage) {
+    constexpr std::uint32_t Windows1252CodePage = 1252;
+    return CodePage == Windows1252CodePage ? TAnsiCodePage::Windows1252 : TAnsiCodePage::Latin1;
+}
+
 TAnsiCodePage SystemAnsiCodePage() {
-#if defined(ZYL_ANSI_WINDOWS_1252)
-    return TAnsiCodePage::Windows1252;
-#else
-    return TAnsiCodePage::Latin1;
-#endif
+    static const TAnsiCodePage CodePage = AnsiCodePageFor(Platform::AnsiCodePage());
+    return CodePage;
 }
 
 std::string AnsiToUtf8(const std::uint8_t* Data, std::size_t Len, TAnsiCodePage CodePage) {

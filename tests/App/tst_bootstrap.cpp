@@ -1,6 +1,7 @@
 // The connection bootstrap against the virtual cable: the missing-cable box with Retry and Cancel,
-// the cable shown once opened, WM_USER with parameters, closing while connected, and the error box
-// of an exception that leaves the fixture loop.
+// the cable shown once opened, WM_USER with parameters, a cable that cannot be opened, closing while
+// connected, and the error box of an exception while listing or one that leaves the fixture loop.
+#include "FixtureLoopSupport.h"
 #include "MainFormProbe.h"
 #include "ScenarioRunner.h"
 #include "VirtualCable.h"
@@ -12,6 +13,7 @@
 #include <QtTest>
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -28,12 +30,6 @@ VC_CableConfig Cable(const char* description, const char* serial)
     std::strncpy(c.description, description, sizeof c.description - 1);
     std::strncpy(c.serial, serial, sizeof c.serial - 1);
     return c;
-}
-
-// Cables opened so far; a new bootstrap opens the cable anew.
-std::uint64_t Opens()
-{
-    return VC_CallCount("FT_Open") + VC_CallCount("FT_OpenEx");
 }
 
 // One cable with one VEK-340 behind it; returns the fixture id.
@@ -88,6 +84,8 @@ class BootstrapTest : public QObject {
     void cableShowsDescriptionAndSerial_data();
     void cableShowsDescriptionAndSerial();
     void wmUserWithParametersChangesNothing();
+    void listedCableThatCannotBeOpenedIsRetried();
+    void exceptionWhileListingEndsInTheErrorBox();
     void closingWhileConnectedEndsWithoutNewBootstrap();
     void nextBootstrapWaitsForTheErrorBox();
 };
@@ -184,32 +182,103 @@ void BootstrapTest::cableShowsDescriptionAndSerial()
     ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
 }
 
+// Posted while no bootstrap runs (the user cancelled the missing-cable box), a WM_USER with a
+// parameter starts none; one with both parameters 0 does, which shows the window would react.
 void BootstrapTest::wmUserWithParametersChangesNothing()
 {
-    OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
+    VC_Clear();
     form = std::make_unique<TMainForm>();
     TScenarioRunner run(form.get());
-    const TFTD2XXWrapper* connected = nullptr;
-    std::uint64_t opens = 0;
+    const TFTD2XXWrapper* idle = nullptr;
+    std::uint64_t scans = 0;
     QElapsedTimer sincePost;
-    run.Step(QStringLiteral("connected"), [&] { return Ready(); },
-             [&] {
-                 connected = form->Wrapper();
-                 opens = Opens();
-                 QCoreApplication::postEvent(form.get(), new TWMUserEvent(1, 0));
-                 QCoreApplication::postEvent(form.get(), new TWMUserEvent(0, 1));
-                 QCoreApplication::postEvent(form.get(), new TWMUserEvent(7, -3));
-                 sincePost.start();
-             })
+    run.OnMessageBox(QStringLiteral("missing-cable box"), [&](QMessageBox* box) {
+           box->button(QMessageBox::Cancel)->click();
+           idle = form->Wrapper();
+           scans = VC_CallCount("FT_CreateDeviceInfoList");
+           QCoreApplication::postEvent(form.get(), new TWMUserEvent(1, 0));
+           QCoreApplication::postEvent(form.get(), new TWMUserEvent(0, 1));
+           QCoreApplication::postEvent(form.get(), new TWMUserEvent(7, -3));
+           sincePost.start();
+       })
         .Step(QStringLiteral("a while after the posts"), [&] { return sincePost.elapsed() > 300; },
               [&] {
-                  run.Expect(form->Wrapper() == connected, QStringLiteral("same wrapper"));
-                  run.Expect(Opens() == opens, QStringLiteral("no new open"));
-                  run.Expect(Ready() && form->StateControl() == 0, QStringLiteral("still connected"));
-                  form->close();
+                  run.Expect(TScenarioRunner::ActiveMessageBox() == nullptr, QStringLiteral("no new box"));
+                  run.Expect(form->Wrapper() == idle, QStringLiteral("same wrapper"));
+                  run.Expect(VC_CallCount("FT_CreateDeviceInfoList") == scans, QStringLiteral("no new scan"));
+                  QCoreApplication::postEvent(form.get(), new TWMUserEvent(0, 0));
+              })
+        .OnMessageBox(QStringLiteral("missing-cable box of WM_USER (0, 0)"), [&](QMessageBox* box) {
+            run.Expect(VC_CallCount("FT_CreateDeviceInfoList") > scans, QStringLiteral("a new scan"));
+            box->button(QMessageBox::Cancel)->click();
+            form->close();
+        });
+    form->show();
+    ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
+}
+
+// A cable that is listed but cannot be opened is shown, the fixture loop finds the driver's status at
+// its first attempt and the connection is built again, without a box, until the cable opens.
+void BootstrapTest::listedCableThatCannotBeOpenedIsRetried()
+{
+    OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
+    VC_FailCall("FT_Open", 3, 3); // FT_DEVICE_NOT_OPENED, three times
+    form = std::make_unique<TMainForm>();
+    QStringList cableTexts;
+    bool boxSeen = false;
+    TPumpWatch watch([&] {
+        boxSeen = boxSeen || TScenarioRunner::ActiveMessageBox() != nullptr;
+        if (cableTexts.isEmpty() || cableTexts.back() != CableText())
+            cableTexts << CableText();
+    });
+    TScenarioRunner run(form.get());
+    int handlesWhileReady = -1;
+    run.Step(QStringLiteral("connected at last"), [&] { return Ready(); },
+             [&] {
+                 handlesWhileReady = VC_OpenHandleCount();
+                 form->close();
+             });
+    form->show();
+    ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
+
+    QVERIFY(!boxSeen);
+    QCOMPARE(Opens(), std::uint64_t{4});
+    QCOMPARE(handlesWhileReady, 1);
+    QVERIFY2(cableTexts.contains(QStringLiteral("No device")), qPrintable(cableTexts.join(u'|')));
+    QCOMPARE(cableTexts.back(), QStringLiteral("FT232R USB UART VC000001"));
+}
+
+// An exception while the cable is being listed (here: the driver claims more devices than memory
+// holds) ends in the error box with its message; the window stays usable and idle, no cable open.
+void BootstrapTest::exceptionWhileListingEndsInTheErrorBox()
+{
+    OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
+    VC_SetReportedDeviceCount(0xFFFFFFFFll);
+    form = std::make_unique<TMainForm>();
+    TScenarioRunner run(form.get());
+    QString boxText;
+    std::uint64_t scans = 0;
+    QElapsedTimer sinceBox;
+    run.OnMessageBox(QStringLiteral("error box"), [&](QMessageBox* box) {
+           boxText = box->text();
+           run.Expect(box->icon() == QMessageBox::Critical, QStringLiteral("error kind"));
+           run.Expect(box->standardButtons() == QMessageBox::Ok, QStringLiteral("OK only"));
+           box->button(QMessageBox::Ok)->click();
+           scans = VC_CallCount("FT_CreateDeviceInfoList");
+           sinceBox.start();
+       })
+        .Step(QStringLiteral("a while after OK"), [&] { return sinceBox.elapsed() > 300; },
+              [&] {
+                  run.Expect(TScenarioRunner::ActiveMessageBox() == nullptr, QStringLiteral("no new box"));
+                  run.Expect(VC_CallCount("FT_CreateDeviceInfoList") == scans, QStringLiteral("no new bootstrap"));
+                  run.Expect(VC_OpenHandleCount() == 0, QStringLiteral("no cable open"));
+                  run.Expect(form->isVisible() && form->StateControl() == 0, QStringLiteral("window still there"));
+                  form->findChild<QAction*>(QStringLiteral("aExit"))->trigger();
+                  run.Expect(!form->isVisible(), QStringLiteral("Exit closes at once"));
               });
     form->show();
     ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
+    QCOMPARE(boxText, QString::fromLatin1(std::bad_alloc().what())); // the exception's own message
 }
 
 void BootstrapTest::closingWhileConnectedEndsWithoutNewBootstrap()

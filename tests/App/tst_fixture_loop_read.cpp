@@ -140,6 +140,8 @@ void FixtureLoopReadTest::vek340IsReadAndShown()
     for (std::size_t i = 0; i < expected.size(); ++i)
         QVERIFY2(packets[i].Bytes == expected[i], qPrintable(QStringLiteral("packet %1: %2").arg(i).arg(
                                                       PacketNames({packets[i]}).join(QString()))));
+    // The loop lets the fixture settle for 100 ms after it answered discovery.
+    QVERIFY2(packets[2].TimeMs - packets[1].TimeMs >= 100.0, qPrintable(QString::number(packets[2].TimeMs)));
     // Then only polls: no DMX frames and nothing else while connected.
     for (std::size_t i = expected.size(); i < packets.size(); ++i)
         QVERIFY2(packets[i].Bytes == req::Poll, qPrintable(QStringLiteral("packet %1 is not a poll").arg(i)));
@@ -290,6 +292,11 @@ void FixtureLoopReadTest::noFixtureCyclesDiscovery()
         const std::size_t at = attempt * 8;
         QVERIFY(packets[at].Bytes == req::UnMuteAll);
         QVERIFY(packets[at + 1].Bytes == req::UniqueBranchAll);
+        // 40 ms after the broadcast; then a reply window of 100 ms (far less than a second however
+        // busy the machine) before the idle frames.
+        QVERIFY(packets[at + 1].TimeMs - packets[at].TimeMs >= 40.0);
+        const double window = packets[at + 2].TimeMs - packets[at + 1].TimeMs;
+        QVERIFY2(window >= 100.0 && window < 600.0, qPrintable(QString::number(window)));
         for (std::size_t frame = 0; frame < 6; ++frame) {
             QVERIFY2(IsIdleFrame(packets[at + 2 + frame].Bytes), qPrintable(QString::number(at + 2 + frame)));
             if (frame > 0) // the sleep after each frame makes the gap at least 50 ms
@@ -317,6 +324,10 @@ void FixtureLoopReadTest::readErrors_data()
     QTest::newRow("four wrong-PID replies: back to discovery")
         << int(VC_FAULT_WRONG_PID) << 0x0060 << 4
         << discovery + deviceInfo + deviceInfo + deviceInfo + deviceInfo + discovery + head + tail;
+    // Each discovery attempt starts the count afresh: a fifth failure is the first of the new count.
+    QTest::newRow("five wrong-PID replies: the count starts again at discovery")
+        << int(VC_FAULT_WRONG_PID) << 0x0060 << 5
+        << discovery + deviceInfo + deviceInfo + deviceInfo + deviceInfo + discovery + deviceInfo + head + tail;
     // A failure late in the sequence starts it again from DEVICE_INFO, and the personality list is
     // read anew rather than appended to.
     QTest::newRow("a NACK for a personality description")
@@ -449,6 +460,8 @@ void FixtureLoopReadTest::silentFixtureGoesBackToDiscovery()
     QElapsedTimer sinceSilent;
     qint64 untilDiscovery = -1;
     QString discoveryText;
+    QString addressAtDiscovery = QStringLiteral("?"), firmwareAtDiscovery = QStringLiteral("?");
+    QStringList listsAtDiscovery{QStringLiteral("?")};
     run.Step(QStringLiteral("polling"), [&] { return Polled(2); }, [&] {
            VC_SetFixtureSilent(id, 1);
            sinceSilent.start();
@@ -459,6 +472,9 @@ void FixtureLoopReadTest::silentFixtureGoesBackToDiscovery()
         .Step(QStringLiteral("discovery attempt shown"), [&] { return ConnectionText(*form).startsWith("Discovery"); },
               [&] {
                   discoveryText = ConnectionText(*form);
+                  addressAtDiscovery = EditText(*form, "leDMXAdr");
+                  firmwareAtDiscovery = EditText(*form, "leFirmware");
+                  listsAtDiscovery = ComboItems(*form, "cbDMXMode") + ComboItems(*form, "cbStatusLed");
                   VC_SetFixtureSilent(id, 0);
               })
         .Step(QStringLiteral("ready again"), [&] { return form->State() == 20; }, [&] { form->close(); });
@@ -469,6 +485,10 @@ void FixtureLoopReadTest::silentFixtureGoesBackToDiscovery()
     // The poll in flight waits out its whole reply timeout before the loop gives up on the fixture.
     QVERIFY2(untilDiscovery >= 1000, qPrintable(QString::number(untilDiscovery)));
     QCOMPARE(discoveryText, QStringLiteral("Discovery..")); // the second attempt of this run
+    // Nothing of the lost fixture stays shown while the next one is looked for.
+    QCOMPARE(addressAtDiscovery, QString());
+    QCOMPARE(firmwareAtDiscovery, QString());
+    QCOMPARE(listsAtDiscovery, QStringList());
 }
 
 void FixtureLoopReadTest::pulledCableRebuildsConnection()

@@ -161,6 +161,12 @@ void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack()
     QVERIFY(packets[packetsAtPress + 2].Bytes == setLed);
     QVERIFY(packets[packetsAtPress + 3].Bytes == req::UnMuteAll);
     QVERIFY(packets[packetsAtPress + 4].Bytes == req::UniqueBranchAll);
+    // The fixture gets 2500 ms after each write (it stores the value meanwhile), also before the
+    // discovery that reads everything back.
+    for (std::size_t i = 0; i < 3; ++i) {
+        const double gap = packets[packetsAtPress + i + 1].TimeMs - packets[packetsAtPress + i].TimeMs;
+        QVERIFY2(gap >= 2500.0 && gap < 4500.0, qPrintable(QStringLiteral("after write %1: %2 ms").arg(i).arg(gap)));
+    }
 
     const VC_FixtureConfig held = FixtureState(id);
     QCOMPARE(int(held.start_address), address);

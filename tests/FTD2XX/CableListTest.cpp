@@ -166,6 +166,19 @@ TEST_F(CableList, OpeningSetsUpTheLineAndClosingTheWrapperClosesTheCable)
         for (const char* step : {"FT_Open", "FT_GetDeviceInfo", "FT_SetBaudRate", "FT_SetDataCharacteristics",
                                  "FT_SetFlowControl", "FT_SetChars", "FT_Purge", "FT_ClrRts"})
             EXPECT_EQ(VC_CallCount(step), 1u) << step;
+        // The DMX line: 250000 baud 8N2, no flow control, no event or error character, both buffers
+        // emptied, the line turned to transmit.
+        VC_CableSettings line{};
+        ASSERT_EQ(VC_GetCableSettings(0, &line), 0);
+        EXPECT_EQ(line.format.baud, 250000u);
+        EXPECT_EQ(line.format.data_bits, 8);
+        EXPECT_EQ(line.format.stop_bits, 2);
+        EXPECT_EQ(line.format.parity, 0);
+        EXPECT_EQ(line.flow_control, 0);
+        EXPECT_EQ(line.xon_char | line.xoff_char, 0);
+        EXPECT_EQ(line.event_char | line.event_char_enabled | line.error_char | line.error_char_enabled, 0);
+        EXPECT_EQ(line.purge_masks, 1u << 3);
+        EXPECT_EQ(line.receive, 0);
 
         // The cable now shows as open, so it is no longer offered, even to this wrapper.
         EXPECT_FALSE(wrapper.OpenAvailableInterfaceByIndex(0));

@@ -9,10 +9,26 @@ namespace {
 
 constexpr std::uint8_t GET_COMMAND = 0x20;
 constexpr std::uint16_t DEVICE_INFO = 0x0060;
+constexpr std::uint16_t SUPPORTED_PARAMETERS = 0x0050;
 constexpr std::uint8_t DISCOVERY_COMMAND = 0x10;
 constexpr std::uint16_t DISC_UN_MUTE = 0x0003;
 
 class Line : public VirtualCableTest {};
+
+// The break is a zero byte at 50000 baud, 8N2: 180 us low. The data follows at 250000 baud, 8N2,
+// no sooner than 212 us after the break byte was handed over.
+void ExpectBreakThenDataAsDMXWants(const VC_Packet& packet) {
+    EXPECT_EQ(packet.break_format.baud, 50000u);
+    EXPECT_EQ(packet.break_format.data_bits, 8);
+    EXPECT_EQ(packet.break_format.stop_bits, 2);
+    EXPECT_EQ(packet.break_format.parity, 0);
+    EXPECT_GE(packet.break_low_us, 176.0);
+    EXPECT_EQ(packet.data_format.baud, 250000u);
+    EXPECT_EQ(packet.data_format.data_bits, 8);
+    EXPECT_EQ(packet.data_format.stop_bits, 2);
+    EXPECT_EQ(packet.data_format.parity, 0);
+    EXPECT_GE(packet.break_to_data_us, 212.0);
+}
 
 // The reply record is packed; its fields go to the assertions as copies, never as references.
 template <typename T>
@@ -36,6 +52,7 @@ TEST_F(Line, AFrameGoesOutAfterABreakAsAll513Bytes)
         EXPECT_EQ(packets[0].length, 513);
         EXPECT_EQ(packets[0].flags, 0) << "sent without a proper break, undriven or garbled";
         EXPECT_TRUE(std::equal(sent.Buffer, sent.Buffer + 513, packets[0].bytes));
+        ExpectBreakThenDataAsDMXWants(packets[0]);
     }
     EXPECT_EQ(wrapper->LastFTD2XXError(), 0u);
 }
@@ -184,7 +201,40 @@ TEST_F(Transactions, TheRequestGoesOutWholeAndTheLineIsLeftReceiving)
     ASSERT_EQ(sent[0].length, request.MessageLength() + 2);
     EXPECT_EQ(std::memcmp(sent[0].bytes, &request.CommandData(), static_cast<std::size_t>(sent[0].length)), 0);
     EXPECT_EQ(sent[0].flags, 0);
+    ExpectBreakThenDataAsDMXWants(sent[0]);
     EXPECT_EQ(VC_CallCount("FT_SetRts"), 1u);
+}
+
+// Bytes left in the receive queue by an earlier reply must not be taken for the answer to the next
+// request.
+TEST_F(Transactions, TheReceiveBufferIsEmptiedBeforeEachRequest) {
+    TRDMCommand first(uid, GET_COMMAND, DEVICE_INFO, true);
+    TRDMResponseData response{};
+    ASSERT_TRUE(wrapper->RDMCommandWithResponse(0, first, response, 1000));
+    const std::vector<std::uint8_t> reply(response.Raw, response.Raw + response.ResponseLen);
+    std::vector<std::uint8_t> twice = reply;
+    twice.insert(twice.end(), reply.begin(), reply.end());
+    VC_SetRawReply(0, twice.data(), static_cast<int>(twice.size()), GET_COMMAND, DEVICE_INFO, 1);
+    ASSERT_TRUE(wrapper->RDMCommandWithResponse(0, first, response, 1000));
+
+    TRDMCommand next(uid, GET_COMMAND, SUPPORTED_PARAMETERS, true);
+    ASSERT_TRUE(wrapper->RDMCommandWithResponse(0, next, response, 1000));
+    EXPECT_TRUE(CheckRDMResponse(next, response, 1000));
+    EXPECT_EQ(Value(response.ErrorCode), 0) << "the rest of the earlier reply was read as the answer";
+
+    TRDMDiscoveryUniqueBranch branch(NullUID, BroadcastUID);
+    branch.Finalize();
+    const std::uint8_t staleDiscoveryReply[] = {0xAA, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55,
+                                                0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55, 0xAA, 0x55};
+    std::vector<std::uint8_t> withStaleDiscovery = reply;
+    withStaleDiscovery.insert(withStaleDiscovery.end(), std::begin(staleDiscoveryReply),
+                              std::end(staleDiscoveryReply));
+    VC_SetRawReply(0, withStaleDiscovery.data(), static_cast<int>(withStaleDiscovery.size()), GET_COMMAND,
+                   DEVICE_INFO, 1);
+    ASSERT_TRUE(wrapper->RDMCommandWithResponse(0, first, response, 1000));
+    TUID found{};
+    ASSERT_TRUE(wrapper->DiscoveryCommand(0, branch, found, 100));
+    EXPECT_EQ(found, uid);
 }
 
 TEST_F(Transactions, IncompleteRepliesAreFailures)

@@ -53,7 +53,12 @@ TEST_F(Refresh, SendsAtMostOneFrameEvery40MsWhileTheTicksGoOn)
     EXPECT_GE(packets, 1);
     EXPECT_LE(packets, elapsedMs / 40 + 1);
     EXPECT_GT(ticks, packets);
+    // Each refresh holds the timer thread for a 5 ms pause, in which no tick comes; a busy machine
+    // only brings fewer ticks.
+    EXPECT_LE(ticks, elapsedMs + 2 - 4 * (packets - 1)) << "no pause after a refresh";
 
+    wrapper->SetDMXStreamDisabled(true);
+    std::this_thread::sleep_for(20ms); // a frame under way is complete
     const std::vector<VC_Packet> frames = Captured(VC_TO_FIXTURE);
     ASSERT_GE(frames.size(), 2u);
     for (std::size_t i = 0; i < frames.size(); ++i) {
@@ -129,6 +134,26 @@ TEST_F(Refresh, ATransactionPausesItAndResumesIt)
     ExpectNoFrameDuringTheTransaction(Captured());
     for (const VC_Packet& packet : Captured(VC_TO_FIXTURE))
         EXPECT_EQ(packet.flags, 0) << "a frame was sent in receive direction or garbled";
+}
+
+// With writes that take longer than the pause before a transaction, a refresh is still under way
+// when the transaction begins: it must wait for the refresh to end (two ticks), or its break and
+// request mix with the frame on the line.
+TEST_F(Refresh, ATransactionWaitsForARefreshUnderWay)
+{
+    auto wrapper = OpenCable(true);
+    ASSERT_TRUE(WaitFor([&] { return wrapper->GetPacketCount(0) >= 1; }));
+    VC_SetWriteDelay(120'000);
+    ASSERT_TRUE(WaitFor([&] { return wrapper->GetPacketCount(0) >= 3; }));
+    TRDMCommand request(FixtureUID(), GET_COMMAND, DEVICE_INFO, true);
+    TRDMResponseData response{};
+    EXPECT_TRUE(wrapper->RDMCommandWithResponse(0, request, response, 1000));
+    wrapper->SetDMXStreamDisabled(true);
+    VC_SetWriteDelay(0);
+    std::this_thread::sleep_for(300ms); // the last refresh ends
+    ExpectNoFrameDuringTheTransaction(Captured());
+    for (const VC_Packet& packet : Captured(VC_TO_FIXTURE))
+        EXPECT_EQ(packet.flags, 0) << "a break or a frame was garbled";
 }
 
 TEST_F(Refresh, DiscoveryPausesItAndResumesIt)

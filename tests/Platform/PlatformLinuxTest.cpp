@@ -6,6 +6,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -86,6 +88,11 @@ TEST(PlatformClocks, TimerCapabilitiesOfferOneMillisecond)
     Platform::TimeEndPeriod(caps.wPeriodMin);
 }
 
+TEST(PlatformText, EightBitTextsAreLatin1)
+{
+    EXPECT_EQ(Platform::AnsiCodePage(), 28591u);
+}
+
 // ---- Timer --------------------------------------------------------------------------------------
 
 struct TickCounter {
@@ -133,6 +140,41 @@ TEST(PlatformTimer, SeveralTimersRunIndependently)
     EXPECT_TRUE(WaitFor([&] { return second.ticks.load() >= secondAtKill + 3; }));
     EXPECT_EQ(first.ticks.load(), firstAtKill);
     Platform::TimeKillEvent(b);
+}
+
+struct ThreadRecorder {
+    std::atomic<int> ticks{0};
+    std::mutex lock;
+    std::set<std::thread::id> threads;
+    static void Callback(std::uint32_t, void* user) {
+        auto* self = static_cast<ThreadRecorder*>(user);
+        {
+            std::lock_guard<std::mutex> guard(self->lock);
+            self->threads.insert(std::this_thread::get_id());
+        }
+        self->ticks.fetch_add(1);
+    }
+};
+
+// What a callback leaves with its thread (the real-time registration) must be there for the timer
+// of the next wrapper: every timer, at the same time or one after the other, runs on one thread.
+TEST(PlatformTimer, EveryTimerOfTheProcessRunsOnOneThread) {
+    ThreadRecorder recorder;
+    const auto runTwoTimers = [&] {
+        const std::uint32_t a = Platform::TimeSetEvent(1, 1, ThreadRecorder::Callback, &recorder);
+        const std::uint32_t b = Platform::TimeSetEvent(1, 1, ThreadRecorder::Callback, &recorder);
+        ASSERT_NE(a, 0u);
+        ASSERT_NE(b, 0u);
+        const int from = recorder.ticks.load();
+        EXPECT_TRUE(WaitFor([&] { return recorder.ticks.load() >= from + 6; }));
+        Platform::TimeKillEvent(a);
+        Platform::TimeKillEvent(b);
+    };
+    runTwoTimers();
+    runTwoTimers();
+    std::lock_guard<std::mutex> guard(recorder.lock);
+    EXPECT_EQ(recorder.threads.size(), 1u);
+    EXPECT_EQ(recorder.threads.count(std::this_thread::get_id()), 0u);
 }
 
 TEST(PlatformTimer, RefusesAZeroPeriodOrAMissingCallback)

@@ -5,7 +5,13 @@
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h> // GetACP, the system folder, loaded modules
 
 #include <algorithm>
 #include <atomic>
@@ -325,6 +331,12 @@ TEST(PlatformWindowsClocks, AdvanceAcrossASleep) {
     // Lower bounds only, with room for coarse clock granularity: a loaded machine may sleep longer.
     EXPECT_GE(static_cast<std::uint32_t>(msAfter - msBefore), 40u);
     EXPECT_GE(countsAfter - countsBefore, frequency * 40 / 1000);
+}
+
+// ---- Text -------------------------------------------------------------------------------------
+
+TEST(PlatformWindowsText, EightBitTextsUseTheRunningSystemsCodePage) {
+    EXPECT_EQ(Platform::AnsiCodePage(), static_cast<std::uint32_t>(::GetACP()));
 }
 
 // ---- Avrt.DLL ---------------------------------------------------------------------------------

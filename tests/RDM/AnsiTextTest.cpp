@@ -1,5 +1,6 @@
-// Conversions between UTF-8 and the two 8-bit code pages.
+// Conversions between UTF-8 and the two 8-bit code pages, and which of them the system uses.
 #include "AnsiText.h"
+#include "Platform.h"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,14 @@ TEST(AnsiText, WhatDoesNotFitBecomesQuestionMarks) {
     };
     for (const auto& C : Cases)
         EXPECT_EQ(Utf8ToAnsi(C.Utf8, C.CodePage), C.Ansi) << C.Name;
+}
+
+// Fixture texts are read in the code page of the running system, as the platform reports it.
+TEST(AnsiText, TheSystemCodePageIsThePlatformsOne) {
+    EXPECT_EQ(AnsiCodePageFor(1252), TAnsiCodePage::Windows1252);
+    EXPECT_EQ(AnsiCodePageFor(28591), TAnsiCodePage::Latin1);
+    EXPECT_EQ(AnsiCodePageFor(1250), TAnsiCodePage::Latin1);
+    EXPECT_EQ(SystemAnsiCodePage(), AnsiCodePageFor(Platform::AnsiCodePage()));
 }
 
 } // namespace

@@ -39,6 +39,34 @@ const TBytes AckDeviceInfo{
     0x04, 0x84,                         // checksum
 };
 
+// GET DEVICE_INFO replies with two faults each, for the order of the tests.
+const TBytes AckDeviceInfoBadChecksum{
+    0xCC, 0x01, 0x18, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // header
+    0x00, 0x00, 0x00, 0x00, 0x00,       // TN, ACK, count, sub-device
+    0x21, 0x00, 0x60, 0x00,             // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 0
+    0x04, 0x85,                         // checksum off by one
+};
+const TBytes NackDeviceInfo{
+    0xCC, 0x01, 0x1A, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // header
+    0x00, 0x02, 0x00, 0x00, 0x00,       // TN, NACK_REASON, count, sub-device
+    0x21, 0x00, 0x60, 0x02,             // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 2
+    0x00, 0x05,                         // reason: data out of range
+    0x04, 0x8F,                         // checksum
+};
+const TBytes NackOtherPid{
+    0xCC, 0x01, 0x1A, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // header
+    0x00, 0x02, 0x00, 0x00, 0x00,       // TN, NACK_REASON, count, sub-device
+    0x21, 0x00, 0x61, 0x02,             // GET_COMMAND_RESPONSE, PID 0x0061, PDL 2
+    0x00, 0x05,                         // reason: data out of range
+    0x04, 0x90,                         // checksum
+};
+const TBytes AckTimerOtherPid{
+    0xCC, 0x01, 0x18, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // header
+    0x00, 0x01, 0x00, 0x00, 0x00,       // TN, ACK_TIMER, count, sub-device
+    0x21, 0x00, 0x61, 0x00,             // GET_COMMAND_RESPONSE, PID 0x0061, PDL 0
+    0x04, 0x86,                         // checksum
+};
+
 struct TCheckCase {
     std::string Name;
     const TRDMCommand& (*Request)();
@@ -63,15 +91,7 @@ const TCheckCase CheckCases[] = {
          0x04, 0x24,                         // their sum
      },
      10, 1, false},
-    {"ChecksumMismatch",
-     GetDeviceInfo,
-     {
-         0xCC, 0x01, 0x18, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // header
-         0x00, 0x00, 0x00, 0x00, 0x00,       // TN, ACK, count, sub-device
-         0x21, 0x00, 0x60, 0x00,             // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 0
-         0x04, 0x85,                         // checksum off by one
-     },
-     10, 2, false},
+    {"ChecksumMismatch", GetDeviceInfo, AckDeviceInfoBadChecksum, 10, 2, false},
     {"GetResponseToSetRequest", SetStartAddress, AckDeviceInfo, 10, 3, false},
     {"SetResponseToGetRequest",
      GetDeviceInfo,
@@ -91,17 +111,15 @@ const TCheckCase CheckCases[] = {
          0x04, 0x85,                         // checksum
      },
      10, 4, false},
-    {"NackReasonIsAcceptedWithCode5",
-     GetDeviceInfo,
-     {
-         0xCC, 0x01, 0x1A, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // header
-         0x00, 0x02, 0x00, 0x00, 0x00,       // TN, NACK_REASON, count, sub-device
-         0x21, 0x00, 0x60, 0x02,             // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 2
-         0x00, 0x05,                         // reason: data out of range
-         0x04, 0x8F,                         // checksum
-     },
-     10, 5, true},
+    {"NackReasonIsAcceptedWithCode5", GetDeviceInfo, NackDeviceInfo, 10, 5, true},
     {"CompleteButLate", GetDeviceInfo, AckDeviceInfo, 1001, 6, false},
+    // Replies with two faults: the first test in the order time, length, checksum, command class,
+    // PID, response type names the fault.
+    {"LateAndShort", GetDeviceInfo, TBytes(AckDeviceInfo.begin(), AckDeviceInfo.begin() + 23), 1001, 6, false},
+    {"ChecksumBeforeCommandClass", SetStartAddress, AckDeviceInfoBadChecksum, 10, 2, false},
+    {"CommandClassBeforeResponseType", SetStartAddress, NackDeviceInfo, 10, 3, false},
+    {"PidBeforeResponseType", GetDeviceInfo, NackOtherPid, 10, 4, false},
+    {"PidBeforeAckTimer", GetDeviceInfo, AckTimerOtherPid, 10, 4, false},
 };
 
 class CheckResponseTest : public ::testing::TestWithParam<TCheckCase> {};

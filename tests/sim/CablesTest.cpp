@@ -109,6 +109,37 @@ TEST_F(CablesTest, ListTakenEarlierNeverGrowsPastTheCallersBuffer) {
     EXPECT_EQ(list[1].Type, 0xDEADu);
 }
 
+// A confused driver: the count claims more devices than the list holds.
+TEST_F(CablesTest, ReportedCountMayExceedWhatTheListFills) {
+    VC_SetReportedDeviceCount(1000);
+    VC_DWORD count = 0;
+    ASSERT_EQ(FT_CreateDeviceInfoList(&count), VC_FT_OK);
+    EXPECT_EQ(count, 1000u);
+    std::vector<VC_FT_DEVICE_LIST_INFO_NODE> list(count);
+    VC_DWORD filled = count;
+    ASSERT_EQ(FT_GetDeviceInfoList(list.data(), &filled), VC_FT_OK);
+    EXPECT_EQ(filled, 1u);
+    EXPECT_STREQ(list[0].SerialNumber, "VC000001");
+    VC_Reset();
+    ASSERT_EQ(FT_CreateDeviceInfoList(&count), VC_FT_OK);
+    EXPECT_EQ(count, 1u);
+}
+
+TEST_F(CablesTest, ASlowWriteTakesItsTimeBeforeTheBytesGoOut) {
+    VC_SetFastTiming();
+    VC_FT_HANDLE handle = openLine();
+    VC_SetWriteDelay(30'000);
+    VC_CaptureClear();
+    const auto start = std::chrono::steady_clock::now();
+    sendWithBreak(handle, Bytes(513, 0x00));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));  // two writes
+    ASSERT_EQ(VC_CaptureCount(), 1);
+    VC_Packet frame{};
+    ASSERT_EQ(VC_CaptureGet(0, &frame), 0);
+    EXPECT_GE(frame.break_to_data_us, 30'000.0);  // the data waited for its own transfer
+    FT_Close(handle);
+}
+
 TEST_F(CablesTest, UnpluggedCableFailsItsHandlesAndLeavesTheList) {
     VC_FT_HANDLE handle = openLine();
     VC_SetCablePlugged(0, 0);

@@ -150,4 +150,132 @@ TEST_F(RealisticLineTest, TurningBackToTransmitLosesTheRestOfTheAnswer) {
     EXPECT_LT(readAvailable(handle).size(), kDeviceInfoReplyLength);
 }
 
+bool sameFormat(const VC_LineFormat& f, uint32_t baud, uint8_t dataBits, uint8_t stopBits, uint8_t parity) {
+    return f.baud == baud && f.data_bits == dataBits && f.stop_bits == stopBits && f.parity == parity;
+}
+
+VC_Packet firstControllerPacket() {
+    VC_Packet packet{};
+    for (int i = 0; i < VC_CaptureCount(); ++i)
+        if (VC_CaptureGet(i, &packet) == 0 && packet.direction == VC_TO_FIXTURE)
+            return packet;
+    ADD_FAILURE() << "no packet from the controller";
+    return VC_Packet{};
+}
+
+TEST_F(RealisticLineTest, CaptureShowsHowTheBreakAndTheDataCrossedTheLine) {
+    const struct {
+        const char* name;
+        uint32_t breakBaud;
+        double lowUs; // start bit and 8 data bits
+    } cases[] = {{"break at 50000 baud", 50000, 180.0}, {"break at 100000 baud", 100000, 90.0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VC_CaptureClear();
+        ASSERT_EQ(FT_ClrRts(handle), VC_FT_OK);
+        sendWithBreak(handle, kGetDeviceInfo, c.breakBaud);
+        ASSERT_EQ(FT_SetRts(handle), VC_FT_OK);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20)); // request and answer crossed the line
+        const VC_Packet packet = firstControllerPacket();
+        EXPECT_EQ(packet.flags, 0);
+        EXPECT_TRUE(sameFormat(packet.break_format, c.breakBaud, 8, 2, 0));
+        EXPECT_TRUE(sameFormat(packet.data_format, 250000, 8, 2, 0));
+        EXPECT_NEAR(packet.break_low_us, c.lowUs, 1.0);
+        // The data waited for the whole break byte, stop bits included.
+        EXPECT_GE(packet.break_to_data_us, c.lowUs * 11 / 9 - 1.0);
+    }
+    VC_Packet answer{};
+    ASSERT_EQ(VC_CaptureGet(VC_CaptureCount() - 1, &answer), 0);
+    EXPECT_EQ(answer.direction, VC_FROM_FIXTURE);
+    EXPECT_EQ(answer.break_format.baud, 0u);
+    EXPECT_EQ(answer.break_to_data_us, -1.0);
+}
+
+// The chip takes a new rate at once: the break byte goes on at it, holds the line low for too short
+// a time and the request after it is not heard.
+TEST_F(RealisticLineTest, ARateChangeWhileTheBreakIsSentCutsTheBreakShort) {
+    VC_CaptureClear();
+    uint8_t breakByte = 0x00;
+    VC_DWORD written = 0;
+    Bytes request = kGetDeviceInfo;
+    ASSERT_EQ(FT_SetBaudRate(handle, 50000), VC_FT_OK);
+    ASSERT_EQ(FT_Write(handle, &breakByte, 1, &written), VC_FT_OK);
+    ASSERT_EQ(FT_SetBaudRate(handle, 250000), VC_FT_OK);
+    ASSERT_EQ(FT_Write(handle, request.data(), static_cast<VC_DWORD>(request.size()), &written), VC_FT_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5)); // the request has crossed the line
+    ASSERT_EQ(FT_SetRts(handle), VC_FT_OK);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const VC_Packet packet = firstControllerPacket();
+    EXPECT_EQ(packet.flags & (VC_PACKET_NO_BREAK | VC_PACKET_GARBLED),
+              VC_PACKET_NO_BREAK | VC_PACKET_GARBLED);
+    EXPECT_EQ(packet.break_format.baud, 0u);
+    EXPECT_EQ(VC_CaptureCount(), 1) << "the fixture answered a request without a break";
+}
+
+TEST_F(FastLineTest, CableSettingsShowWhatTheControllerSet) {
+    VC_CableSettings settings{};
+    ASSERT_EQ(VC_GetCableSettings(0, &settings), 0);
+    EXPECT_EQ(settings.open, 1);
+    EXPECT_TRUE(sameFormat(settings.format, 250000, 8, 2, 0));
+    EXPECT_EQ(settings.flow_control, 0);
+    EXPECT_EQ(settings.purge_masks, 1u << 3);
+    EXPECT_EQ(settings.receive, 0);
+
+    ASSERT_EQ(FT_SetChars(handle, 0x7E, 1, 0x21, 1), VC_FT_OK);
+    ASSERT_EQ(FT_SetFlowControl(handle, 0x0400, 0x11, 0x13), VC_FT_OK);
+    ASSERT_EQ(FT_SetDataCharacteristics(handle, 7, 0, 2), VC_FT_OK);
+    ASSERT_EQ(FT_Purge(handle, VC_FT_PURGE_RX), VC_FT_OK);
+    ASSERT_EQ(FT_SetRts(handle), VC_FT_OK);
+    ASSERT_EQ(VC_GetCableSettings(0, &settings), 0);
+    EXPECT_TRUE(sameFormat(settings.format, 250000, 7, 1, 2));
+    EXPECT_EQ(settings.event_char, 0x7E);
+    EXPECT_EQ(settings.event_char_enabled, 1);
+    EXPECT_EQ(settings.error_char, 0x21);
+    EXPECT_EQ(settings.error_char_enabled, 1);
+    EXPECT_EQ(settings.flow_control, 0x0400);
+    EXPECT_EQ(settings.xon_char, 0x11);
+    EXPECT_EQ(settings.xoff_char, 0x13);
+    EXPECT_EQ(settings.purge_masks, (1u << 3) | (1u << 1));
+    EXPECT_EQ(settings.last_purge_mask, 1u);
+    EXPECT_EQ(settings.receive, 1);
+
+    // Opened again, the cable starts as a fresh chip.
+    ASSERT_EQ(FT_Close(handle), VC_FT_OK);
+    ASSERT_EQ(FT_Open(0, &handle), VC_FT_OK);
+    ASSERT_EQ(VC_GetCableSettings(0, &settings), 0);
+    EXPECT_TRUE(sameFormat(settings.format, 9600, 8, 1, 0));
+    EXPECT_EQ(settings.purge_masks, 0u);
+    EXPECT_EQ(settings.event_char_enabled, 0);
+    EXPECT_EQ(VC_GetCableSettings(1, &settings), -1);
+}
+
+TEST_F(FastLineTest, AFixtureStoringASetHearsNothingUntilItIsDone) {
+    VC_FixtureConfig fixture{};
+    ASSERT_EQ(VC_GetFixture(kFixture, &fixture), 0);
+    fixture.busy_after_set_ms = 200;
+    ASSERT_EQ(VC_SetFixture(kFixture, &fixture), 0);
+
+    // A GET and a refused SET store nothing.
+    EXPECT_EQ(transact(handle, kGetDeviceInfo).size(), kDeviceInfoReplyLength);
+    EXPECT_GT(transact(handle, rdmRequest(kFixtureUid, 0x30, 0x00F0, {0x02, 0x01})).size(), 0u);
+    EXPECT_EQ(transact(handle, kGetDeviceInfo).size(), kDeviceInfoReplyLength);
+
+    const auto stored = std::chrono::steady_clock::now();
+    EXPECT_GT(transact(handle, rdmRequest(kFixtureUid, 0x30, 0x00F0, {0x00, 0x21})).size(), 0u);
+    const Bytes whileBusy = transact(handle, rdmRequest(kFixtureUid, 0x30, 0x00E0, {0x02}));
+    if (std::chrono::steady_clock::now() - stored < std::chrono::milliseconds(150)) {
+        EXPECT_EQ(whileBusy.size(), 0u);
+        ASSERT_EQ(VC_GetFixture(kFixture, &fixture), 0);
+        EXPECT_EQ(fixture.current_personality, 1) << "a busy fixture acted on a request";
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    EXPECT_EQ(transact(handle, kGetDeviceInfo).size(), kDeviceInfoReplyLength);
+    ASSERT_EQ(VC_GetFixture(kFixture, &fixture), 0);
+    EXPECT_EQ(fixture.start_address, 0x21);
+
+    VC_FixtureConfig fresh{};
+    VC_DefaultFixture(&fresh);
+    EXPECT_EQ(fresh.busy_after_set_ms, 2000u) << "a VEK-340 needs less than the tool's 2500 ms";
+}
+
 }  // namespace

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
+#include <thread>
 #include <vector>
 
 namespace simtest {
@@ -52,12 +54,22 @@ inline VC_FT_HANDLE openLine(int index = 0) {
     return handle;
 }
 
-// A break (one zero byte at 50000 baud) and then `bytes` at 250000 baud.
-inline void sendWithBreak(VC_FT_HANDLE handle, Bytes bytes) {
+// Waits until a byte written at `baud` has left the chip: a rate change reaches the chip at once,
+// also for a byte still being sent.
+inline void waitUntilSent(uint32_t baud) {
+    VC_Timing timing{};
+    VC_GetTiming(&timing);
+    const double byteUs = static_cast<double>(timing.byte_us) * 250000.0 / baud;
+    std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(byteUs) + 10));
+}
+
+// A break (one zero byte at `breakBaud`) and then `bytes` at 250000 baud, once the break has left.
+inline void sendWithBreak(VC_FT_HANDLE handle, Bytes bytes, uint32_t breakBaud = 50000) {
     uint8_t breakByte = 0x00;
     VC_DWORD written = 0;
-    EXPECT_EQ(FT_SetBaudRate(handle, 50000), VC_FT_OK);
+    EXPECT_EQ(FT_SetBaudRate(handle, breakBaud), VC_FT_OK);
     EXPECT_EQ(FT_Write(handle, &breakByte, 1, &written), VC_FT_OK);
+    waitUntilSent(breakBaud);
     EXPECT_EQ(FT_SetBaudRate(handle, 250000), VC_FT_OK);
     EXPECT_EQ(FT_Write(handle, bytes.data(), static_cast<VC_DWORD>(bytes.size()), &written), VC_FT_OK);
 }
@@ -84,12 +96,17 @@ inline Bytes transact(VC_FT_HANDLE handle, const Bytes& request) {
     return readAvailable(handle);
 }
 
-// Default VEK-340 on one cable, fast timing, the cable opened.
+// Default VEK-340 on one cable, fast timing, the cable opened. It takes the next request at once
+// after a SET; its time to store one has a test of its own.
 class FastLineTest : public ::testing::Test {
 protected:
     void SetUp() override {
         VC_Reset();
         VC_SetFastTiming();
+        VC_FixtureConfig fixture{};
+        VC_GetFixture(kFixture, &fixture);
+        fixture.busy_after_set_ms = 0;
+        VC_SetFixture(kFixture, &fixture);
         handle = openLine();
     }
     void TearDown() override {
