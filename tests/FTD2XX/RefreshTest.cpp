@@ -54,8 +54,11 @@ TEST_F(Refresh, SendsAtMostOneFrameEvery40MsWhileTheTicksGoOn)
     EXPECT_LE(packets, elapsedMs / 40 + 1);
     EXPECT_GT(ticks, packets);
     // Each refresh holds the timer thread for a 5 ms pause, in which no tick comes; a busy machine
-    // only brings fewer ticks.
-    EXPECT_LE(ticks, elapsedMs + 2 - 4 * (packets - 1)) << "no pause after a refresh";
+    // only brings fewer ticks. (Windows' multimedia timer makes up for late ticks afterwards, so
+    // there the pause does not show in the count.)
+    if (!ZYL_TIMER_CATCHES_UP) {
+        EXPECT_LE(ticks, elapsedMs + 2 - 4 * (packets - 1)) << "no pause after a refresh";
+    }
 
     wrapper->SetDMXStreamDisabled(true);
     std::this_thread::sleep_for(20ms); // a frame under way is complete

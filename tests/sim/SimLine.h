@@ -60,7 +60,10 @@ inline void waitUntilSent(uint32_t baud) {
     VC_Timing timing{};
     VC_GetTiming(&timing);
     const double byteUs = static_cast<double>(timing.byte_us) * 250000.0 / baud;
-    std::this_thread::sleep_for(std::chrono::microseconds(static_cast<long>(byteUs) + 10));
+    // A sleep shorter than the system's tick may return at once (Windows), so watch the clock.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(static_cast<long>(byteUs) + 10);
+    while (std::chrono::steady_clock::now() < until) {
+    }
 }
 
 // A break (one zero byte at `breakBaud`) and then `bytes` at 250000 baud, once the break has left.
