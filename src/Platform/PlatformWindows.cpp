@@ -8,7 +8,8 @@
 #define NOMINMAX
 #endif
 #include <windows.h>
-#include <mmsystem.h>
+
+#include <mmsystem.h> // needs windows.h first
 
 #include "Platform.h"
 

@@ -9,7 +9,8 @@
 #include <QtTest>
 
 #include <windows.h>
-#include <commctrl.h>
+
+#include <commctrl.h> // needs windows.h first
 
 #include <string>
 #include <vector>
