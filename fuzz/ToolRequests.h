@@ -10,10 +10,10 @@
 #include <memory>
 
 struct ToolRequest {
-    const char* name;     // also the stem of the corpus files made from its replies
+    const char* name; // also the stem of the corpus files made from its replies
     std::uint8_t cc;
     std::uint16_t pid;
-    int paramBytes;       // 0, 1 (SetByteParam) or 2 (SetWordParam)
+    int paramBytes; // 0, 1 (SetByteParam) or 2 (SetWordParam)
     std::uint16_t param;
 };
 

@@ -45,15 +45,18 @@ void RequireGenuineAcceptance(const TRDMCommand& command, const TRDMResponseData
     FUZZ_REQUIRE(r.ResponseTimeMs <= kReplyTimeoutMs, "a late reply was accepted");
     FUZZ_REQUIRE(r.ResponseLen >= RDM_HEADER_SIZE, "a reply shorter than its header was accepted");
     FUZZ_REQUIRE(ChecksumMatches(r), "a reply with a wrong checksum was accepted");
-    FUZZ_REQUIRE(r.Data.CC == ExpectedReplyClass(command.CommandData().CC), "a reply of another class was accepted");
-    FUZZ_REQUIRE(std::memcmp(r.Data.PID, command.CommandData().PID, 2) == 0, "a reply for another PID was accepted");
+    FUZZ_REQUIRE(r.Data.CC == ExpectedReplyClass(command.CommandData().CC),
+                 "a reply of another class was accepted");
+    FUZZ_REQUIRE(std::memcmp(r.Data.PID, command.CommandData().PID, 2) == 0,
+                 "a reply for another PID was accepted");
     FUZZ_REQUIRE(r.Data.PortID != 0x02, "a NACK was accepted as an answer");
 }
 
 // The tool shows texts; they must stay within 255 characters whatever the reply claims.
 QString ReadText(const TRDMResponseData& r, int offset, int length) {
     const QString text = QString::fromStdString(RDMTextToString(&r.Data.Raw[offset], length));
-    FUZZ_REQUIRE(static_cast<std::size_t>(text.size()) <= kMaxText, "a reply text grew beyond 255 characters");
+    FUZZ_REQUIRE(static_cast<std::size_t>(text.size()) <= kMaxText,
+                 "a reply text grew beyond 255 characters");
     return text;
 }
 
@@ -63,7 +66,8 @@ void ReadSupportedParameters(TRDMFixture& fixture, const TRDMResponseData& r) {
     const auto& list = fixture.fSupportedParameterList;
     FUZZ_REQUIRE(std::set<std::uint16_t>(list.begin(), list.end()).size() == list.size(),
                  "the supported-parameter list holds a PID twice");
-    FUZZ_REQUIRE(static_cast<int>(list.size()) * 2 <= ReplyPDL(r), "more PIDs than the reply's parameter data holds");
+    FUZZ_REQUIRE(static_cast<int>(list.size()) * 2 <= ReplyPDL(r),
+                 "more PIDs than the reply's parameter data holds");
 }
 
 // What the reading sequence takes from a reply that passed the check: a reply too short for what
@@ -103,7 +107,8 @@ void ReadAsTheReadingSequence(std::uint16_t pid, const TRDMResponseData& r) {
     case PID_DMX_PERSONALITY_DESCRIPTION:
         if (ReplyHasParameterData(r, 3)) {
             const QString text = ReadText(r, 3, ReplyPDL(r) - 3);
-            fixture.AddPersonalityDescription(GetBE16(r.Data.DMXPersonalityDescriptionResponse.DMXFootprint), text);
+            fixture.AddPersonalityDescription(GetBE16(r.Data.DMXPersonalityDescriptionResponse.DMXFootprint),
+                                              text);
         }
         break;
     case PID_STATUS_LED:
@@ -136,7 +141,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         CheckRDMResponse(*command, *response, kReplyTimeoutMs);
     } catch (const EAssertionFailed&) {
         const std::uint8_t type = response->Data.PortID;
-        FUZZ_REQUIRE(type == 0x01 || type == 0x03, "the check raised for a reply that is no ACK_TIMER or ACK_OVERFLOW");
+        FUZZ_REQUIRE(type == 0x01 || type == 0x03,
+                     "the check raised for a reply that is no ACK_TIMER or ACK_OVERFLOW");
         RequireGenuineAcceptance(*command, *response); // everything before the type must have passed
         ASAN_UNPOISON_MEMORY_REGION(response->Raw + len, sizeof(response->Raw) - len);
         return 0;

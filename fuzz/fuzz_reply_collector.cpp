@@ -70,7 +70,8 @@ void CollectReply(Line& line, const ToolRequest& request, const std::uint8_t* st
                      "the stored reply is not the stream from its start code on");
     }
     if (complete) {
-        FUZZ_REQUIRE(stored > 2 && stored == response->Raw[2] + 2, "an incomplete reply was reported complete");
+        FUZZ_REQUIRE(stored > 2 && stored == response->Raw[2] + 2,
+                     "an incomplete reply was reported complete");
         try {
             CheckRDMResponse(*command, *response, 1000);
         } catch (const EAssertionFailed&) {
@@ -87,7 +88,8 @@ void CollectDiscovery(Line& line, const std::uint8_t* stream, std::size_t len) {
     if (!found)
         return;
     const std::uint8_t* separator = Find(stream, stream + len, 0xAA);
-    FUZZ_REQUIRE(separator != stream + len && static_cast<std::size_t>(stream + len - separator) >= kDiscoveryReplyLen,
+    FUZZ_REQUIRE(separator != stream + len &&
+                     static_cast<std::size_t>(stream + len - separator) >= kDiscoveryReplyLen,
                  "a UID was taken from an incomplete discovery reply");
     for (int k = 0; k < 6; ++k)
         FUZZ_REQUIRE(uid.Bytes[k] == (separator[1 + 2 * k] & separator[2 + 2 * k]),

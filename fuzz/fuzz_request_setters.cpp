@@ -18,17 +18,35 @@ constexpr TUID kFixture{{0x5A, 0x59, 0x12, 0x34, 0x56, 0x78}};
 constexpr int kHeaderBytes = 24;
 constexpr int kMaxParameterBytes = 231;
 
-enum class Setter : std::uint8_t { ParamFromHex, UIDParamFromString, EEpromSetParams, AnsiString, ZYLSerialNumber, Count };
+enum class Setter : std::uint8_t {
+    ParamFromHex,
+    UIDParamFromString,
+    EEpromSetParams,
+    AnsiString,
+    ZYLSerialNumber,
+    Count
+};
 
-void Apply(TRDMCommand& command, Setter setter, const std::string& text, std::uint16_t start, std::uint8_t count,
-           bool makeFinal) {
+void Apply(TRDMCommand& command, Setter setter, const std::string& text, std::uint16_t start,
+           std::uint8_t count, bool makeFinal) {
     switch (setter) {
-    case Setter::ParamFromHex: command.SetParamFromHexString(text, makeFinal); break;
-    case Setter::UIDParamFromString: command.SetUIDParamFromString(text, makeFinal); break;
-    case Setter::EEpromSetParams: command.SetEEpromSetParams(start, count, text, makeFinal); break;
-    case Setter::AnsiString: command.SetAnsiString(text, makeFinal); break;
-    case Setter::ZYLSerialNumber: command.SetZYLSerialNumber(text, makeFinal); break;
-    case Setter::Count: break;
+    case Setter::ParamFromHex:
+        command.SetParamFromHexString(text, makeFinal);
+        break;
+    case Setter::UIDParamFromString:
+        command.SetUIDParamFromString(text, makeFinal);
+        break;
+    case Setter::EEpromSetParams:
+        command.SetEEpromSetParams(start, count, text, makeFinal);
+        break;
+    case Setter::AnsiString:
+        command.SetAnsiString(text, makeFinal);
+        break;
+    case Setter::ZYLSerialNumber:
+        command.SetZYLSerialNumber(text, makeFinal);
+        break;
+    case Setter::Count:
+        break;
     }
 }
 

@@ -156,13 +156,16 @@ void RequestReplies(TFTD2XXWrapper& wrapper, const Variant& variant, CorpusWrite
                 // The parameter data as text, and the whole reply in hexadecimal, for the setters.
                 const Bytes data(response.Raw + 24, response.Raw + response.ResponseLen - 2);
                 const std::string text(data.begin(), data.end());
-                out.Write("request_setters", stem + "-text", Cat({3, 0, 0, 0}, Bytes(text.begin(), text.end())));
+                out.Write("request_setters", stem + "-text",
+                          Cat({3, 0, 0, 0}, Bytes(text.begin(), text.end())));
                 out.Write("request_setters", stem + "-serial",
                           Cat({0x84, 0, 0, 0}, Bytes(text.begin(), text.end())));
                 const std::string hex = Hex(data, r % 2 == 0);
-                out.Write("request_setters", stem + "-hex", Cat({0x80, 0, 0, 0}, Bytes(hex.begin(), hex.end())));
+                out.Write("request_setters", stem + "-hex",
+                          Cat({0x80, 0, 0, 0}, Bytes(hex.begin(), hex.end())));
                 out.Write("request_setters", stem + "-eeprom",
-                          Cat({2, 0x01, 0x00, static_cast<std::uint8_t>(data.size())}, Bytes(hex.begin(), hex.end())));
+                          Cat({2, 0x01, 0x00, static_cast<std::uint8_t>(data.size())},
+                              Bytes(hex.begin(), hex.end())));
             }
         }
     }

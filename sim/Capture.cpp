@@ -9,13 +9,17 @@ namespace vcable {
 
 Capture::~Capture() {
     for (auto& entry : entries_)
-        if (!entry.finished) writeLine(entry);
-    for (auto& [id, entry] : spill_) writeLine(entry);
-    if (file_) std::fclose(file_);
+        if (!entry.finished)
+            writeLine(entry);
+    for (auto& [id, entry] : spill_)
+        writeLine(entry);
+    if (file_)
+        std::fclose(file_);
 }
 
 bool Capture::openFile(const std::string& path) {
-    if (file_) std::fclose(file_);
+    if (file_)
+        std::fclose(file_);
     file_ = std::fopen(path.c_str(), "w");
     return file_ != nullptr;
 }
@@ -24,8 +28,10 @@ void Capture::clear(Nanos now) {
     // Packets still crossing the line leave the memory but still reach the file when finished.
     std::map<EntryId, Entry> unfinished;
     for (std::size_t i = 0; i < entries_.size(); ++i)
-        if (!entries_[i].finished) unfinished.emplace(firstId_ + i, std::move(entries_[i]));
-    for (auto& [id, entry] : spill_) unfinished.emplace(id, std::move(entry));
+        if (!entries_[i].finished)
+            unfinished.emplace(firstId_ + i, std::move(entries_[i]));
+    for (auto& [id, entry] : spill_)
+        unfinished.emplace(id, std::move(entry));
     entries_.clear();
     spill_ = std::move(unfinished);
     firstId_ = nextId_;
@@ -43,19 +49,22 @@ Capture::EntryId Capture::begin(Nanos time, int direction, int cable, int flags)
 }
 
 Capture::Entry* Capture::find(EntryId id) {
-    if (id >= firstId_ && id - firstId_ < entries_.size()) return &entries_[id - firstId_];
+    if (id >= firstId_ && id - firstId_ < entries_.size())
+        return &entries_[id - firstId_];
     const auto it = spill_.find(id);
     return it == spill_.end() ? nullptr : &it->second;
 }
 
 void Capture::append(EntryId id, uint8_t byte) {
     Entry* entry = find(id);
-    if (entry && !entry->finished) entry->bytes.push_back(byte);
+    if (entry && !entry->finished)
+        entry->bytes.push_back(byte);
 }
 
 void Capture::addFlags(EntryId id, int flags) {
     Entry* entry = find(id);
-    if (entry && !entry->finished) entry->flags |= flags;
+    if (entry && !entry->finished)
+        entry->flags |= flags;
 }
 
 void Capture::noteBreak(EntryId id, const VC_LineFormat& format, Nanos start, Nanos low) {
@@ -77,7 +86,8 @@ void Capture::noteData(EntryId id, const VC_LineFormat& format, Nanos start) {
 
 void Capture::finish(EntryId id) {
     Entry* entry = find(id);
-    if (!entry || entry->finished) return;
+    if (!entry || entry->finished)
+        return;
     entry->finished = true;
     writeLine(*entry);
     spill_.erase(id);
@@ -85,12 +95,14 @@ void Capture::finish(EntryId id) {
 
 void Capture::add(Nanos time, int direction, int cable, const Bytes& bytes) {
     const EntryId id = begin(time, direction, cable, 0);
-    if (Entry* entry = find(id)) entry->bytes = bytes;
+    if (Entry* entry = find(id))
+        entry->bytes = bytes;
     finish(id);
 }
 
 bool Capture::get(int index, VC_Packet& out) const {
-    if (index < 0 || static_cast<std::size_t>(index) >= entries_.size()) return false;
+    if (index < 0 || static_cast<std::size_t>(index) >= entries_.size())
+        return false;
     const Entry& entry = entries_[static_cast<std::size_t>(index)];
     std::memset(&out, 0, sizeof out);
     out.time_ms = static_cast<double>(entry.time - epoch_) / kMilli;
@@ -110,10 +122,12 @@ bool Capture::get(int index, VC_Packet& out) const {
 }
 
 void Capture::writeLine(const Entry& entry) {
-    if (!file_) return;
+    if (!file_)
+        return;
     std::fprintf(file_, "%.3f %s", static_cast<double>(entry.time - epoch_) / kMilli,
                  entry.direction == VC_FROM_FIXTURE ? "<-" : "->");
-    for (uint8_t b : entry.bytes) std::fprintf(file_, " %02X", b);
+    for (uint8_t b : entry.bytes)
+        std::fprintf(file_, " %02X", b);
     // Anything unusual goes after a '#', so the three leading fields stay easy to read by machine.
     const struct {
         int flag;
@@ -127,7 +141,8 @@ void Capture::writeLine(const Entry& entry) {
         first = false;
     }
     for (const auto& note : notes) {
-        if (!(entry.flags & note.flag)) continue;
+        if (!(entry.flags & note.flag))
+            continue;
         std::fprintf(file_, first ? " # %s" : ", %s", note.text);
         first = false;
     }
@@ -135,4 +150,4 @@ void Capture::writeLine(const Entry& entry) {
     std::fflush(file_);
 }
 
-}  // namespace vcable
+} // namespace vcable

@@ -14,7 +14,7 @@
 namespace vcable {
 
 class Capture {
-public:
+  public:
     using EntryId = uint64_t;
     static constexpr EntryId kNoEntry = 0;
 
@@ -46,7 +46,7 @@ public:
     // Fills a VC_Packet; false for an index outside the capture.
     bool get(int index, VC_Packet& out) const;
 
-private:
+  private:
     struct Entry {
         Nanos time;
         int direction;
@@ -68,10 +68,10 @@ private:
     static constexpr std::size_t kMaxEntries = 100'000;
     std::vector<Entry> entries_;
     std::map<EntryId, Entry> spill_;
-    EntryId firstId_ = 1;  // id of entries_[0]
+    EntryId firstId_ = 1; // id of entries_[0]
     EntryId nextId_ = 1;
     Nanos epoch_ = 0;
     std::FILE* file_ = nullptr;
 };
 
-}  // namespace vcable
+} // namespace vcable

@@ -13,4 +13,4 @@ constexpr Nanos kMilli = 1'000'000;
 Nanos monotonicNow();
 void sleepFor(Nanos duration);
 
-}  // namespace vcable
+} // namespace vcable

@@ -20,10 +20,12 @@ struct ConfigError : std::runtime_error {
 };
 
 void allowOnly(const json& object, const std::string& where, std::initializer_list<const char*> keys) {
-    if (!object.is_object()) throw ConfigError(where + " must be an object");
+    if (!object.is_object())
+        throw ConfigError(where + " must be an object");
     const std::set<std::string> known(keys.begin(), keys.end());
     for (const auto& item : object.items())
-        if (!known.count(item.key())) throw ConfigError("unknown key \"" + item.key() + "\" in " + where);
+        if (!known.count(item.key()))
+            throw ConfigError("unknown key \"" + item.key() + "\" in " + where);
 }
 
 // A number as a JSON number or as a text in decimal or with a 0x prefix.
@@ -41,11 +43,13 @@ uint64_t readNumber(const json& value, const std::string& what, uint64_t maximum
         } catch (const std::exception&) {
             used = 0;
         }
-        if (text.empty() || used != text.size()) throw ConfigError(what + " is not a number: \"" + text + "\"");
+        if (text.empty() || used != text.size())
+            throw ConfigError(what + " is not a number: \"" + text + "\"");
     } else {
         throw ConfigError(what + " must be a number");
     }
-    if (number > maximum) throw ConfigError(what + " is too large");
+    if (number > maximum)
+        throw ConfigError(what + " is too large");
     return number;
 }
 
@@ -56,15 +60,19 @@ void readField(const json& object, const char* key, T& target, const std::string
 }
 
 void readFlag(const json& object, const char* key, int& target, const std::string& where) {
-    if (!object.contains(key)) return;
-    if (!object[key].is_boolean()) throw ConfigError(where + "." + key + " must be true or false");
+    if (!object.contains(key))
+        return;
+    if (!object[key].is_boolean())
+        throw ConfigError(where + "." + key + " must be true or false");
     target = object[key].get<bool>() ? 1 : 0;
 }
 
 void readText(const json& object, const char* key, char* target, std::size_t capacity, std::size_t maxLength,
               const std::string& where) {
-    if (!object.contains(key)) return;
-    if (!object[key].is_string()) throw ConfigError(where + "." + key + " must be a text");
+    if (!object.contains(key))
+        return;
+    if (!object[key].is_string())
+        throw ConfigError(where + "." + key + " must be a text");
     const std::string text = object[key].get<std::string>();
     if (text.size() > maxLength)
         throw ConfigError(where + "." + key + " is longer than " + std::to_string(maxLength) + " characters");
@@ -76,7 +84,8 @@ Uid readUid(const json& value, const std::string& where) {
     // "5A59:12345678": manufacturer and device ID in hexadecimal.
     const std::string text = value.is_string() ? value.get<std::string>() : std::string();
     const auto colon = text.find(':');
-    if (colon == std::string::npos) throw ConfigError(where + ".uid must look like \"5A59:12345678\"");
+    if (colon == std::string::npos)
+        throw ConfigError(where + ".uid must look like \"5A59:12345678\"");
     const uint64_t manufacturer = readNumber(json("0x" + text.substr(0, colon)), where + ".uid", 0xFFFF);
     const uint64_t device = readNumber(json("0x" + text.substr(colon + 1)), where + ".uid", 0xFFFFFFFF);
     return uidFromWord(static_cast<uint16_t>(manufacturer), static_cast<uint32_t>(device));
@@ -96,7 +105,8 @@ VC_FixtureConfig readFixture(const json& object, const std::string& where, bool&
     readField(object, "model_id", fixture.model_id, where);
     readField(object, "product_category", fixture.product_category, where);
     readField(object, "software_version", fixture.software_version, where);
-    readText(object, "model_description", fixture.model_description, sizeof fixture.model_description, 32, where);
+    readText(object, "model_description", fixture.model_description, sizeof fixture.model_description, 32,
+             where);
     readText(object, "software_label", fixture.software_label, sizeof fixture.software_label, 32, where);
     readField(object, "start_address", fixture.start_address, where);
     readField(object, "current_personality", fixture.current_personality, where);
@@ -110,7 +120,8 @@ VC_FixtureConfig readFixture(const json& object, const std::string& where, bool&
             const std::string at = where + ".personalities[" + std::to_string(i) + "]";
             allowOnly(list[i], at, {"footprint", "name"});
             readField(list[i], "footprint", fixture.personalities[i].footprint, at);
-            readText(list[i], "name", fixture.personalities[i].name, sizeof fixture.personalities[i].name, 32, at);
+            readText(list[i], "name", fixture.personalities[i].name, sizeof fixture.personalities[i].name, 32,
+                     at);
         }
     }
     readField(object, "sensor_count", fixture.sensor_count, where);
@@ -143,10 +154,12 @@ Setup::CableSetup readCable(const json& object, const std::string& where) {
         return cable;
     }
     const json& list = object["fixtures"];
-    if (!list.is_array()) throw ConfigError(where + ".fixtures must be a list");
+    if (!list.is_array())
+        throw ConfigError(where + ".fixtures must be a list");
     for (std::size_t i = 0; i < list.size(); ++i) {
         bool silent = false;
-        cable.fixtures.push_back(readFixture(list[i], where + ".fixtures[" + std::to_string(i) + "]", silent));
+        cable.fixtures.push_back(
+            readFixture(list[i], where + ".fixtures[" + std::to_string(i) + "]", silent));
         cable.silent.push_back(silent);
     }
     return cable;
@@ -154,8 +167,10 @@ Setup::CableSetup readCable(const json& object, const std::string& where) {
 
 VC_Timing readTiming(const json& value) {
     if (value.is_string()) {
-        if (value == "fast") return VC_Timing{0, 0, 0};
-        if (value == "realistic") return realisticTiming();
+        if (value == "fast")
+            return VC_Timing{0, 0, 0};
+        if (value == "realistic")
+            return realisticTiming();
         throw ConfigError("timing must be \"fast\", \"realistic\" or an object");
     }
     allowOnly(value, "timing", {"turnaround_us", "byte_us", "usb_latency_us"});
@@ -166,7 +181,7 @@ VC_Timing readTiming(const json& value) {
     return timing;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<Setup> readSetupFile(const std::string& path, std::string& error) {
     std::ifstream file(path);
@@ -178,10 +193,12 @@ std::optional<Setup> readSetupFile(const std::string& path, std::string& error) 
         const json root = json::parse(file);
         allowOnly(root, "the file", {"timing", "cables"});
         Setup setup = defaultSetup();
-        if (root.contains("timing")) setup.timing = readTiming(root["timing"]);
+        if (root.contains("timing"))
+            setup.timing = readTiming(root["timing"]);
         if (root.contains("cables")) {
             const json& list = root["cables"];
-            if (!list.is_array()) throw ConfigError("cables must be a list");
+            if (!list.is_array())
+                throw ConfigError("cables must be a list");
             setup.cables.clear();
             for (std::size_t i = 0; i < list.size(); ++i)
                 setup.cables.push_back(readCable(list[i], "cables[" + std::to_string(i) + "]"));
@@ -193,4 +210,4 @@ std::optional<Setup> readSetupFile(const std::string& path, std::string& error) 
     }
 }
 
-}  // namespace vcable
+} // namespace vcable

@@ -61,7 +61,8 @@ typedef struct VC_FT_DEVICE_LIST_INFO_NODE {
 
 VC_API VC_FT_STATUS VC_D2XX_CALL FT_GetLibraryVersion(VC_DWORD* version);
 VC_API VC_FT_STATUS VC_D2XX_CALL FT_CreateDeviceInfoList(VC_DWORD* numDevices);
-VC_API VC_FT_STATUS VC_D2XX_CALL FT_GetDeviceInfoList(VC_FT_DEVICE_LIST_INFO_NODE* list, VC_DWORD* numDevices);
+VC_API VC_FT_STATUS VC_D2XX_CALL FT_GetDeviceInfoList(VC_FT_DEVICE_LIST_INFO_NODE* list,
+                                                      VC_DWORD* numDevices);
 VC_API VC_FT_STATUS VC_D2XX_CALL FT_GetDeviceInfo(VC_FT_HANDLE handle, VC_DWORD* type, VC_DWORD* id,
                                                   char* serialNumber, char* description, void* dummy);
 VC_API VC_FT_STATUS VC_D2XX_CALL FT_GetDriverVersion(VC_FT_HANDLE handle, VC_DWORD* version);
@@ -86,7 +87,8 @@ VC_API VC_FT_STATUS VC_D2XX_CALL FT_Write(VC_FT_HANDLE handle, void* buffer, VC_
                                           VC_DWORD* bytesWritten);
 VC_API VC_FT_STATUS VC_D2XX_CALL FT_Read(VC_FT_HANDLE handle, void* buffer, VC_DWORD bytesToRead,
                                          VC_DWORD* bytesReturned);
-VC_API VC_FT_STATUS VC_D2XX_CALL FT_SetTimeouts(VC_FT_HANDLE handle, VC_DWORD readTimeout, VC_DWORD writeTimeout);
+VC_API VC_FT_STATUS VC_D2XX_CALL FT_SetTimeouts(VC_FT_HANDLE handle, VC_DWORD readTimeout,
+                                                VC_DWORD writeTimeout);
 
 #ifdef __cplusplus
 }

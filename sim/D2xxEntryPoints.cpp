@@ -20,8 +20,8 @@ VC_FT_STATUS VC_D2XX_CALL FT_GetDeviceInfoList(VC_FT_DEVICE_LIST_INFO_NODE* list
     return Simulator::instance().getDeviceInfoList(list, numDevices);
 }
 
-VC_FT_STATUS VC_D2XX_CALL FT_GetDeviceInfo(VC_FT_HANDLE handle, VC_DWORD* type, VC_DWORD* id, char* serialNumber,
-                                           char* description, void* /*dummy*/) {
+VC_FT_STATUS VC_D2XX_CALL FT_GetDeviceInfo(VC_FT_HANDLE handle, VC_DWORD* type, VC_DWORD* id,
+                                           char* serialNumber, char* description, void* /*dummy*/) {
     return Simulator::instance().getDeviceInfo(handle, type, id, serialNumber, description);
 }
 
@@ -33,7 +33,9 @@ VC_FT_STATUS VC_D2XX_CALL FT_Open(int deviceNumber, VC_FT_HANDLE* handle) {
     return Simulator::instance().open(deviceNumber, handle);
 }
 
-VC_FT_STATUS VC_D2XX_CALL FT_Close(VC_FT_HANDLE handle) { return Simulator::instance().close(handle); }
+VC_FT_STATUS VC_D2XX_CALL FT_Close(VC_FT_HANDLE handle) {
+    return Simulator::instance().close(handle);
+}
 
 VC_FT_STATUS VC_D2XX_CALL FT_SetBaudRate(VC_FT_HANDLE handle, VC_DWORD baudRate) {
     return Simulator::instance().setBaudRate(handle, baudRate);
@@ -55,30 +57,42 @@ VC_FT_STATUS VC_D2XX_CALL FT_SetChars(VC_FT_HANDLE handle, unsigned char eventCh
     return Simulator::instance().setChars(handle, eventChar, eventCharEnabled, errorChar, errorCharEnabled);
 }
 
-VC_FT_STATUS VC_D2XX_CALL FT_Purge(VC_FT_HANDLE handle, VC_DWORD mask) { return Simulator::instance().purge(handle, mask); }
+VC_FT_STATUS VC_D2XX_CALL FT_Purge(VC_FT_HANDLE handle, VC_DWORD mask) {
+    return Simulator::instance().purge(handle, mask);
+}
 
-VC_FT_STATUS VC_D2XX_CALL FT_ClrRts(VC_FT_HANDLE handle) { return Simulator::instance().setRts(handle, false); }
+VC_FT_STATUS VC_D2XX_CALL FT_ClrRts(VC_FT_HANDLE handle) {
+    return Simulator::instance().setRts(handle, false);
+}
 
 #ifndef VC_OMIT_SET_RTS
-VC_FT_STATUS VC_D2XX_CALL FT_SetRts(VC_FT_HANDLE handle) { return Simulator::instance().setRts(handle, true); }
+VC_FT_STATUS VC_D2XX_CALL FT_SetRts(VC_FT_HANDLE handle) {
+    return Simulator::instance().setRts(handle, true);
+}
 #endif
 
 #ifndef VC_OMIT_SET_BREAK_ON
-VC_FT_STATUS VC_D2XX_CALL FT_SetBreakOn(VC_FT_HANDLE handle) { return Simulator::instance().setBreak(handle, true); }
+VC_FT_STATUS VC_D2XX_CALL FT_SetBreakOn(VC_FT_HANDLE handle) {
+    return Simulator::instance().setBreak(handle, true);
+}
 #endif
 
-VC_FT_STATUS VC_D2XX_CALL FT_SetBreakOff(VC_FT_HANDLE handle) { return Simulator::instance().setBreak(handle, false); }
+VC_FT_STATUS VC_D2XX_CALL FT_SetBreakOff(VC_FT_HANDLE handle) {
+    return Simulator::instance().setBreak(handle, false);
+}
 
 VC_FT_STATUS VC_D2XX_CALL FT_GetStatus(VC_FT_HANDLE handle, VC_DWORD* rxBytes, VC_DWORD* txBytes,
                                        VC_DWORD* eventStatus) {
     return Simulator::instance().getStatus(handle, rxBytes, txBytes, eventStatus);
 }
 
-VC_FT_STATUS VC_D2XX_CALL FT_Write(VC_FT_HANDLE handle, void* buffer, VC_DWORD bytesToWrite, VC_DWORD* bytesWritten) {
+VC_FT_STATUS VC_D2XX_CALL FT_Write(VC_FT_HANDLE handle, void* buffer, VC_DWORD bytesToWrite,
+                                   VC_DWORD* bytesWritten) {
     return Simulator::instance().write(handle, buffer, bytesToWrite, bytesWritten);
 }
 
-VC_FT_STATUS VC_D2XX_CALL FT_Read(VC_FT_HANDLE handle, void* buffer, VC_DWORD bytesToRead, VC_DWORD* bytesReturned) {
+VC_FT_STATUS VC_D2XX_CALL FT_Read(VC_FT_HANDLE handle, void* buffer, VC_DWORD bytesToRead,
+                                  VC_DWORD* bytesReturned) {
     return Simulator::instance().read(handle, buffer, bytesToRead, bytesReturned);
 }
 
@@ -86,7 +100,7 @@ VC_FT_STATUS VC_D2XX_CALL FT_SetTimeouts(VC_FT_HANDLE handle, VC_DWORD readTimeo
     return Simulator::instance().setTimeouts(handle, readTimeout, writeTimeout);
 }
 
-}  // extern "C"
+} // extern "C"
 
 static_assert(sizeof(VC_FT_DEVICE_LIST_INFO_NODE) == (sizeof(void*) == 8 ? 104 : 100),
               "the device-information record must keep the driver's native layout");

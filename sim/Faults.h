@@ -9,7 +9,7 @@
 namespace vcable {
 
 class FaultQueue {
-public:
+  public:
     void inject(int fixture, int fault, int commandClass, int pid, int count);
     void clear() { rules_.clear(); }
     void removeFixture(int fixture);
@@ -17,23 +17,23 @@ public:
     // when there is none. Faults that mean nothing for a discovery answer are left for later answers.
     int take(int fixture, uint8_t commandClass, uint16_t pid, bool discoveryAnswer);
 
-private:
+  private:
     struct Rule {
         int fixture;
         int fault;
         int commandClass;
         int pid;
-        int count;  // -1: until cleared
+        int count; // -1: until cleared
     };
     std::vector<Rule> rules_;
 };
 
 struct FaultedAnswer {
-    Bytes bytes;               // what the fixture puts on the line; empty: nothing
-    int64_t extraDelayUs = 0;  // real time added before the first byte
+    Bytes bytes;              // what the fixture puts on the line; empty: nothing
+    int64_t extraDelayUs = 0; // real time added before the first byte
 };
 
 // Applies `fault` (a VC_Fault, not NACK: that one is answered by the fixture itself) to an answer.
 FaultedAnswer applyFault(int fault, const Request& request, Bytes answer, const Uid& fixtureUid);
 
-}  // namespace vcable
+} // namespace vcable

@@ -16,14 +16,16 @@ void copyText(char* target, std::size_t capacity, const char* text) {
     std::strncpy(target, text, capacity - 1);
 }
 
-void terminate(char* text, std::size_t capacity) { text[capacity - 1] = '\0'; }
+void terminate(char* text, std::size_t capacity) {
+    text[capacity - 1] = '\0';
+}
 
 struct ParameterRule {
     uint16_t pid;
     bool get;
     bool set;
-    uint8_t getLength;  // parameter data a GET carries
-    uint8_t setLength;  // parameter data a SET carries
+    uint8_t getLength; // parameter data a GET carries
+    uint8_t setLength; // parameter data a SET carries
 };
 
 constexpr ParameterRule kRules[] = {
@@ -38,7 +40,7 @@ constexpr ParameterRule kRules[] = {
     {rdm::kStatusLed, true, true, 0, 1},
 };
 
-}  // namespace
+} // namespace
 
 VC_FixtureConfig defaultFixtureConfig() {
     VC_FixtureConfig config{};
@@ -46,7 +48,7 @@ VC_FixtureConfig defaultFixtureConfig() {
     std::copy(uid.begin(), uid.end(), config.uid);
     config.model_id = 103;
     config.product_category = kProductCategoryFixedFixture;
-    config.software_version = 0x020E0000;  // 2.14: major, minor, 0, 0
+    config.software_version = 0x020E0000; // 2.14: major, minor, 0, 0
     copyText(config.model_description, sizeof config.model_description, "VEK-340");
     copyText(config.software_label, sizeof config.software_label, "VEK-340 v2.14");
     config.start_address = 1;
@@ -76,7 +78,8 @@ VC_FixtureConfig sanitizedFixtureConfig(const VC_FixtureConfig& in) {
     terminate(config.model_description, sizeof config.model_description);
     terminate(config.software_label, sizeof config.software_label);
     config.personality_count = std::min<uint8_t>(config.personality_count, VC_MAX_PERSONALITIES);
-    for (VC_Personality& p : config.personalities) terminate(p.name, sizeof p.name);
+    for (VC_Personality& p : config.personalities)
+        terminate(p.name, sizeof p.name);
     config.muted = config.muted ? 1 : 0;
     return config;
 }
@@ -92,9 +95,12 @@ Fixture::Fixture(int id, int cable, const VC_FixtureConfig& config)
 
 bool Fixture::isAddressedBy(const Uid& destination) const {
     const Uid own = uid();
-    if (destination == own) return true;
-    const bool allDevices = std::all_of(destination.begin() + 2, destination.end(), [](uint8_t b) { return b == 0xFF; });
-    if (!allDevices) return false;
+    if (destination == own)
+        return true;
+    const bool allDevices =
+        std::all_of(destination.begin() + 2, destination.end(), [](uint8_t b) { return b == 0xFF; });
+    if (!allDevices)
+        return false;
     const bool anyManufacturer = destination[0] == 0xFF && destination[1] == 0xFF;
     return anyManufacturer || (destination[0] == own[0] && destination[1] == own[1]);
 }
@@ -109,29 +115,33 @@ bool Fixture::inDiscoveryRange(const Request& request) const {
 }
 
 bool Fixture::willReply(const Request& request) const {
-    if (silent_ || !isAddressedBy(request.destination)) return false;
+    if (silent_ || !isAddressedBy(request.destination))
+        return false;
     const bool toMe = request.destination == uid();
     switch (request.commandClass) {
-        case rdm::kDiscoveryCommand:
-            if (request.pid == rdm::kDiscUniqueBranch)
-                return request.data.size() == 12 && !config_.muted && inDiscoveryRange(request);
-            if (request.pid == rdm::kDiscMute || request.pid == rdm::kDiscUnMute)
-                return request.data.empty() && toMe;
-            return false;
-        case rdm::kGetCommand:
-        case rdm::kSetCommand:
-            return toMe;
-        default:
-            return false;
+    case rdm::kDiscoveryCommand:
+        if (request.pid == rdm::kDiscUniqueBranch)
+            return request.data.size() == 12 && !config_.muted && inDiscoveryRange(request);
+        if (request.pid == rdm::kDiscMute || request.pid == rdm::kDiscUnMute)
+            return request.data.empty() && toMe;
+        return false;
+    case rdm::kGetCommand:
+    case rdm::kSetCommand:
+        return toMe;
+    default:
+        return false;
     }
 }
 
 Bytes Fixture::handle(const Request& request, Nanos at, bool refuse) {
-    if (!isAddressedBy(request.destination)) return {};
+    if (!isAddressedBy(request.destination))
+        return {};
     const bool reply = willReply(request);
-    if (refuse) return reply ? nack(request, rdm::kNackUnknownPid) : Bytes{};
+    if (refuse)
+        return reply ? nack(request, rdm::kNackUnknownPid) : Bytes{};
     stored_ = false;
-    Bytes answer = request.commandClass == rdm::kDiscoveryCommand ? handleDiscovery(request) : handleGetSet(request);
+    Bytes answer =
+        request.commandClass == rdm::kDiscoveryCommand ? handleDiscovery(request) : handleGetSet(request);
     if (stored_)
         busyUntil_ = at + static_cast<Nanos>(config_.busy_after_set_ms) * kMilli;
     return reply ? answer : Bytes{};
@@ -139,88 +149,103 @@ Bytes Fixture::handle(const Request& request, Nanos at, bool refuse) {
 
 Bytes Fixture::handleDiscovery(const Request& request) {
     switch (request.pid) {
-        case rdm::kDiscUniqueBranch:
-            if (request.data.size() != 12 || config_.muted || !inDiscoveryRange(request)) return {};
-            return encodeDiscoveryReply(uid());
-        case rdm::kDiscMute:
-        case rdm::kDiscUnMute: {
-            if (!request.data.empty()) return {};
-            config_.muted = request.pid == rdm::kDiscMute ? 1 : 0;
-            Bytes controlField;
-            appendWord(controlField, 0x0000);
-            return ack(request, controlField);
-        }
-        default:
+    case rdm::kDiscUniqueBranch:
+        if (request.data.size() != 12 || config_.muted || !inDiscoveryRange(request))
             return {};
+        return encodeDiscoveryReply(uid());
+    case rdm::kDiscMute:
+    case rdm::kDiscUnMute: {
+        if (!request.data.empty())
+            return {};
+        config_.muted = request.pid == rdm::kDiscMute ? 1 : 0;
+        Bytes controlField;
+        appendWord(controlField, 0x0000);
+        return ack(request, controlField);
+    }
+    default:
+        return {};
     }
 }
 
 Bytes Fixture::handleGetSet(const Request& request) {
     const bool isSet = request.commandClass == rdm::kSetCommand;
-    if (request.commandClass != rdm::kGetCommand && !isSet) return {};
+    if (request.commandClass != rdm::kGetCommand && !isSet)
+        return {};
     if (request.subDevice != rdm::kRootDevice && !(isSet && request.subDevice == rdm::kAllSubDevices))
         return nack(request, rdm::kNackSubDeviceOutOfRange);
 
     const ParameterRule* rule = nullptr;
     for (const ParameterRule& r : kRules)
-        if (r.pid == request.pid) rule = &r;
-    const bool listed = rule && (rule->pid != rdm::kDeviceModelDescription || config_.supports_model_description) &&
+        if (r.pid == request.pid)
+            rule = &r;
+    const bool listed = rule &&
+                        (rule->pid != rdm::kDeviceModelDescription || config_.supports_model_description) &&
                         (rule->pid != rdm::kStatusLed || config_.supports_status_led);
-    if (!listed) return nack(request, rdm::kNackUnknownPid);
-    if (isSet ? !rule->set : !rule->get) return nack(request, rdm::kNackUnsupportedCommandClass);
+    if (!listed)
+        return nack(request, rdm::kNackUnknownPid);
+    if (isSet ? !rule->set : !rule->get)
+        return nack(request, rdm::kNackUnsupportedCommandClass);
     if (request.data.size() != (isSet ? rule->setLength : rule->getLength))
         return nack(request, rdm::kNackFormatError);
 
     const uint8_t* data = request.data.data();
     switch (request.pid) {
-        case rdm::kSupportedParameters:
-            return ack(request, supportedParameters());
-        case rdm::kDeviceInfo:
-            return ack(request, deviceInfo());
-        case rdm::kDeviceModelDescription:
-            return ack(request, text(config_.model_description, sizeof config_.model_description));
-        case rdm::kSoftwareVersionLabel:
-            return ack(request, text(config_.software_label, sizeof config_.software_label));
-        case rdm::kDmxPersonality:
-            if (!isSet) return ack(request, {config_.current_personality, config_.personality_count});
-            if (data[0] == 0 || data[0] > config_.personality_count) return nack(request, rdm::kNackDataOutOfRange);
-            config_.current_personality = data[0];
-            stored_ = true;
-            return ack(request, {});
-        case rdm::kDmxPersonalityDescription: {
-            if (data[0] == 0 || data[0] > config_.personality_count) return nack(request, rdm::kNackDataOutOfRange);
-            const VC_Personality& p = config_.personalities[data[0] - 1];
-            Bytes answer{data[0]};
-            appendWord(answer, p.footprint);
-            const Bytes name = text(p.name, sizeof p.name);
-            answer.insert(answer.end(), name.begin(), name.end());
+    case rdm::kSupportedParameters:
+        return ack(request, supportedParameters());
+    case rdm::kDeviceInfo:
+        return ack(request, deviceInfo());
+    case rdm::kDeviceModelDescription:
+        return ack(request, text(config_.model_description, sizeof config_.model_description));
+    case rdm::kSoftwareVersionLabel:
+        return ack(request, text(config_.software_label, sizeof config_.software_label));
+    case rdm::kDmxPersonality:
+        if (!isSet)
+            return ack(request, {config_.current_personality, config_.personality_count});
+        if (data[0] == 0 || data[0] > config_.personality_count)
+            return nack(request, rdm::kNackDataOutOfRange);
+        config_.current_personality = data[0];
+        stored_ = true;
+        return ack(request, {});
+    case rdm::kDmxPersonalityDescription: {
+        if (data[0] == 0 || data[0] > config_.personality_count)
+            return nack(request, rdm::kNackDataOutOfRange);
+        const VC_Personality& p = config_.personalities[data[0] - 1];
+        Bytes answer{data[0]};
+        appendWord(answer, p.footprint);
+        const Bytes name = text(p.name, sizeof p.name);
+        answer.insert(answer.end(), name.begin(), name.end());
+        return ack(request, answer);
+    }
+    case rdm::kDmxStartAddress: {
+        if (!isSet) {
+            Bytes answer;
+            appendWord(answer, config_.start_address);
             return ack(request, answer);
         }
-        case rdm::kDmxStartAddress: {
-            if (!isSet) {
-                Bytes answer;
-                appendWord(answer, config_.start_address);
-                return ack(request, answer);
-            }
-            const uint16_t address = readWord(data);
-            if (address < 1 || address > 512) return nack(request, rdm::kNackDataOutOfRange);
-            config_.start_address = address;
-            stored_ = true;
-            return ack(request, {});
-        }
-        case rdm::kIdentifyDevice:
-            if (!isSet) return ack(request, {static_cast<uint8_t>(identifying_ ? 1 : 0)});
-            if (data[0] > 1) return nack(request, rdm::kNackDataOutOfRange);
-            identifying_ = data[0] == 1;
-            return ack(request, {});
-        case rdm::kStatusLed:
-            if (!isSet) return ack(request, {config_.status_led});
-            if (data[0] != 0x00 && data[0] != 0xFF) return nack(request, rdm::kNackDataOutOfRange);
-            config_.status_led = data[0];
-            stored_ = true;
-            return ack(request, {});
-        default:
-            return nack(request, rdm::kNackUnknownPid);
+        const uint16_t address = readWord(data);
+        if (address < 1 || address > 512)
+            return nack(request, rdm::kNackDataOutOfRange);
+        config_.start_address = address;
+        stored_ = true;
+        return ack(request, {});
+    }
+    case rdm::kIdentifyDevice:
+        if (!isSet)
+            return ack(request, {static_cast<uint8_t>(identifying_ ? 1 : 0)});
+        if (data[0] > 1)
+            return nack(request, rdm::kNackDataOutOfRange);
+        identifying_ = data[0] == 1;
+        return ack(request, {});
+    case rdm::kStatusLed:
+        if (!isSet)
+            return ack(request, {config_.status_led});
+        if (data[0] != 0x00 && data[0] != 0xFF)
+            return nack(request, rdm::kNackDataOutOfRange);
+        config_.status_led = data[0];
+        stored_ = true;
+        return ack(request, {});
+    default:
+        return nack(request, rdm::kNackUnknownPid);
     }
 }
 
@@ -236,7 +261,8 @@ Bytes Fixture::nack(const Request& request, uint16_t reason) const {
 
 uint16_t Fixture::currentFootprint() const {
     const uint8_t current = config_.current_personality;
-    if (current == 0 || current > config_.personality_count) return 0;
+    if (current == 0 || current > config_.personality_count)
+        return 0;
     return config_.personalities[current - 1].footprint;
 }
 
@@ -251,7 +277,7 @@ Bytes Fixture::deviceInfo() const {
     info.push_back(config_.current_personality);
     info.push_back(config_.personality_count);
     appendWord(info, config_.start_address);
-    appendWord(info, 0);  // no sub-devices
+    appendWord(info, 0); // no sub-devices
     info.push_back(config_.sensor_count);
     return info;
 }
@@ -259,10 +285,12 @@ Bytes Fixture::deviceInfo() const {
 Bytes Fixture::supportedParameters() const {
     // Only what E1.20 does not already require of every responder.
     Bytes list;
-    if (config_.supports_model_description) appendWord(list, rdm::kDeviceModelDescription);
+    if (config_.supports_model_description)
+        appendWord(list, rdm::kDeviceModelDescription);
     appendWord(list, rdm::kDmxPersonality);
     appendWord(list, rdm::kDmxPersonalityDescription);
-    if (config_.supports_status_led) appendWord(list, rdm::kStatusLed);
+    if (config_.supports_status_led)
+        appendWord(list, rdm::kStatusLed);
     return list;
 }
 
@@ -271,4 +299,4 @@ Bytes Fixture::text(const char* value, std::size_t capacity) {
     return Bytes(value, value + length);
 }
 
-}  // namespace vcable
+} // namespace vcable

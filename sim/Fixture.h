@@ -14,7 +14,7 @@ VC_FixtureConfig sanitizedFixtureConfig(const VC_FixtureConfig& in);
 Uid fixtureUid(const VC_FixtureConfig& config);
 
 class Fixture {
-public:
+  public:
     Fixture(int id, int cable, const VC_FixtureConfig& config);
 
     int id() const { return id_; }
@@ -54,4 +54,4 @@ public:
     Nanos busyUntil_ = 0;
 };
 
-}  // namespace vcable
+} // namespace vcable

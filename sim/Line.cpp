@@ -26,7 +26,7 @@ Nanos lowTime(const VC_LineFormat& f) {
     return static_cast<Nanos>((1 + f.data_bits) * bitNanos(f));
 }
 
-}  // namespace
+} // namespace
 
 Line::Line(int cable, Capture& capture, const VC_Timing& timing, Responder respond)
     : cable_(cable), capture_(capture), timing_(timing), respond_(std::move(respond)) {}
@@ -56,7 +56,8 @@ void Line::advance(Nanos now) {
     const Nanos latency = static_cast<Nanos>(timing_.usb_latency_us) * kMicro;
     auto arrived = arriving_.begin();
     for (; arrived != arriving_.end() && arrived->at <= now; ++arrived)
-        if (received_.size() < kReceiveBufferSize) received_.push_back(Arrival{arrived->value, arrived->at + latency});
+        if (received_.size() < kReceiveBufferSize)
+            received_.push_back(Arrival{arrived->value, arrived->at + latency});
     arriving_.erase(arriving_.begin(), arrived);
 }
 
@@ -113,7 +114,8 @@ void Line::retime(Nanos now) {
 }
 
 Line::Symbol Line::classify(uint8_t value, Nanos low) const {
-    if (breakOn_) return Symbol::Noise;  // the line is held low: nothing gets through
+    if (breakOn_)
+        return Symbol::Noise; // the line is held low: nothing gets through
     if (value == 0x00 && low >= kShortestBreak)
         return Symbol::Break;
     const bool dmxRate = baud_ + kBaudTolerance >= kDmxBaud && baud_ <= kDmxBaud + kBaudTolerance;
@@ -123,8 +125,8 @@ Line::Symbol Line::classify(uint8_t value, Nanos low) const {
 Nanos Line::byteDuration() const {
     // byte_us is the time of one byte of 11 bits (start, 8 data, 2 stop) at 250000 baud.
     const int frameBits = 1 + wordLength_ + (parity_ != 0 ? 1 : 0) + (stopBits_ == 2 ? 2 : 1);
-    const double nanos = static_cast<double>(timing_.byte_us) * kMicro * (static_cast<double>(kDmxBaud) / baud_) *
-                         (frameBits / 11.0);
+    const double nanos = static_cast<double>(timing_.byte_us) * kMicro *
+                         (static_cast<double>(kDmxBaud) / baud_) * (frameBits / 11.0);
     return static_cast<Nanos>(nanos);
 }
 
@@ -155,8 +157,10 @@ void Line::write(Nanos now, const uint8_t* bytes, std::size_t count) {
 void Line::setReceive(bool receive, Nanos now) {
     if (receive != receive_) {
         receive_ = receive;
-        if (receive && !waiting_.empty()) scheduleAnswers(std::max(requestEnd_, now));
-        if (!receive) arriving_.clear();  // the rest of an answer meets a line that no longer listens
+        if (receive && !waiting_.empty())
+            scheduleAnswers(std::max(requestEnd_, now));
+        if (!receive)
+            arriving_.clear(); // the rest of an answer meets a line that no longer listens
     }
     closeIfIdle(true);
 }
@@ -178,7 +182,8 @@ uint32_t Line::readable(Nanos now) {
     closeIfIdle(false);
     uint32_t count = 0;
     for (const Arrival& byte : received_) {
-        if (byte.at > now) break;
+        if (byte.at > now)
+            break;
         ++count;
     }
     return count;
@@ -194,10 +199,13 @@ std::size_t Line::read(Nanos now, uint8_t* out, std::size_t count) {
 }
 
 Nanos Line::readableAt(std::size_t count) const {
-    if (count == 0) return 0;
-    if (count <= received_.size()) return received_[count - 1].at;
+    if (count == 0)
+        return 0;
+    if (count <= received_.size())
+        return received_[count - 1].at;
     const std::size_t fromArriving = count - received_.size();
-    if (fromArriving > arriving_.size()) return -1;
+    if (fromArriving > arriving_.size())
+        return -1;
     return arriving_[fromArriving - 1].at + static_cast<Nanos>(timing_.usb_latency_us) * kMicro;
 }
 
@@ -220,20 +228,27 @@ void Line::deliver(const WireByte& byte) {
         entry_ = capture_.begin(byte.start, VC_TO_FIXTURE, cable_, VC_PACKET_NO_BREAK);
     capture_.noteData(entry_, byte.format, byte.start);
     capture_.append(entry_, byte.value);
-    if (!byte.driven) capture_.addFlags(entry_, VC_PACKET_NOT_DRIVEN);
-    if (byte.symbol == Symbol::Noise) capture_.addFlags(entry_, VC_PACKET_GARBLED);
-    if (!framed_) return;
+    if (!byte.driven)
+        capture_.addFlags(entry_, VC_PACKET_NOT_DRIVEN);
+    if (byte.symbol == Symbol::Noise)
+        capture_.addFlags(entry_, VC_PACKET_GARBLED);
+    if (!framed_)
+        return;
 
     packet_.push_back(byte.value);
     intact_ = intact_ && byte.driven && byte.symbol == Symbol::Data;
     const long expected = expectedLength();
-    if (expected > 0 && packet_.size() >= static_cast<std::size_t>(expected)) completePacket(byte.end);
+    if (expected > 0 && packet_.size() >= static_cast<std::size_t>(expected))
+        completePacket(byte.end);
 }
 
 long Line::expectedLength() const {
-    if (packet_.empty()) return -1;
-    if (packet_[0] == 0xCC) return packet_.size() >= 3 ? std::max<long>(3, packet_[2] + 2L) : -1;
-    if (packet_[0] == kDmxStartCode) return static_cast<long>(kDmxFrameLength);
+    if (packet_.empty())
+        return -1;
+    if (packet_[0] == 0xCC)
+        return packet_.size() >= 3 ? std::max<long>(3, packet_[2] + 2L) : -1;
+    if (packet_[0] == kDmxStartCode)
+        return static_cast<long>(kDmxFrameLength);
     return -1;
 }
 
@@ -241,25 +256,31 @@ void Line::completePacket(Nanos end) {
     const bool heard = intact_;
     const Bytes packet = packet_;
     finishPacket();
-    if (!heard) return;
+    if (!heard)
+        return;
     std::vector<FaultedAnswer> answers = respond_(packet, end);
     std::erase_if(answers, [](const FaultedAnswer& a) { return a.bytes.empty(); });
-    if (answers.empty()) return;
+    if (answers.empty())
+        return;
     waiting_ = std::move(answers);
     requestEnd_ = end;
-    if (receive_) scheduleAnswers(end);
+    if (receive_)
+        scheduleAnswers(end);
 }
 
 void Line::finishPacket() {
-    if (entry_ != Capture::kNoEntry) capture_.finish(entry_);
+    if (entry_ != Capture::kNoEntry)
+        capture_.finish(entry_);
     entry_ = Capture::kNoEntry;
     framed_ = false;
     packet_.clear();
 }
 
 void Line::closeIfIdle(bool evenWithKnownLength) {
-    if (!inFlight_.empty() || entry_ == Capture::kNoEntry) return;
-    if (framed_ && expectedLength() > 0 && !evenWithKnownLength) return;
+    if (!inFlight_.empty() || entry_ == Capture::kNoEntry)
+        return;
+    if (framed_ && expectedLength() > 0 && !evenWithKnownLength)
+        return;
     finishPacket();
 }
 
@@ -271,8 +292,10 @@ void Line::scheduleAnswers(Nanos from) {
     std::map<Nanos, Bytes> onLine;
     for (const FaultedAnswer& answer : waiting_) {
         Bytes& combined = onLine[start + answer.extraDelayUs * kMicro];
-        if (combined.size() < answer.bytes.size()) combined.resize(answer.bytes.size(), 0xFF);
-        for (std::size_t i = 0; i < answer.bytes.size(); ++i) combined[i] = static_cast<uint8_t>(combined[i] & answer.bytes[i]);
+        if (combined.size() < answer.bytes.size())
+            combined.resize(answer.bytes.size(), 0xFF);
+        for (std::size_t i = 0; i < answer.bytes.size(); ++i)
+            combined[i] = static_cast<uint8_t>(combined[i] & answer.bytes[i]);
     }
     waiting_.clear();
     for (const auto& [begin, bytes] : onLine) {
@@ -280,7 +303,8 @@ void Line::scheduleAnswers(Nanos from) {
         for (std::size_t i = 0; i < bytes.size(); ++i)
             arriving_.push_back(Arrival{bytes[i], begin + static_cast<Nanos>(i + 1) * byteTime});
     }
-    std::stable_sort(arriving_.begin(), arriving_.end(), [](const Arrival& a, const Arrival& b) { return a.at < b.at; });
+    std::stable_sort(arriving_.begin(), arriving_.end(),
+                     [](const Arrival& a, const Arrival& b) { return a.at < b.at; });
 }
 
-}  // namespace vcable
+} // namespace vcable

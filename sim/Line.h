@@ -16,42 +16,42 @@
 namespace vcable {
 
 class Line {
-public:
-  // Hands a complete, intact packet to the fixtures; returns what they put on the line.
-  // `at` is when the packet's last byte arrived.
-  using Responder = std::function<std::vector<FaultedAnswer>(const Bytes& packet, Nanos at)>;
+  public:
+    // Hands a complete, intact packet to the fixtures; returns what they put on the line.
+    // `at` is when the packet's last byte arrived.
+    using Responder = std::function<std::vector<FaultedAnswer>(const Bytes& packet, Nanos at)>;
 
-  Line(int cable, Capture& capture, const VC_Timing& timing, Responder respond);
+    Line(int cable, Capture& capture, const VC_Timing& timing, Responder respond);
 
-  // Back to the state of a freshly opened cable: 9600 baud 8N1, RTS cleared, buffers empty.
-  void reset(Nanos now);
-  void advance(Nanos now);
+    // Back to the state of a freshly opened cable: 9600 baud 8N1, RTS cleared, buffers empty.
+    void reset(Nanos now);
+    void advance(Nanos now);
 
-  // Every call below expects advance(now) to have run for the same `now`.
-  // A change reaches the chip at once: the byte being sent goes on at the new rate and bytes still
-  // queued go out with the new settings.
-  void setBaudRate(Nanos now, uint32_t baud);
-  void setDataCharacteristics(Nanos now, uint8_t wordLength, uint8_t stopBits, uint8_t parity);
-  VC_LineFormat format() const;
-  bool receiving() const { return receive_; }
-  void setBreak(Nanos now, bool on);
-  void write(Nanos now, const uint8_t* bytes, std::size_t count);
-  void setReceive(bool receive, Nanos now);
-  void purge(Nanos now, bool receiveBuffer, bool transmitBuffer);
-  uint32_t readable(Nanos now);
-  uint32_t transmitPending() const { return static_cast<uint32_t>(inFlight_.size()); }
-  std::size_t read(Nanos now, uint8_t* out, std::size_t count);
-  // When `count` bytes will be readable as far as the line knows now; -1 when they are not coming.
-  Nanos readableAt(std::size_t count) const;
+    // Every call below expects advance(now) to have run for the same `now`.
+    // A change reaches the chip at once: the byte being sent goes on at the new rate and bytes still
+    // queued go out with the new settings.
+    void setBaudRate(Nanos now, uint32_t baud);
+    void setDataCharacteristics(Nanos now, uint8_t wordLength, uint8_t stopBits, uint8_t parity);
+    VC_LineFormat format() const;
+    bool receiving() const { return receive_; }
+    void setBreak(Nanos now, bool on);
+    void write(Nanos now, const uint8_t* bytes, std::size_t count);
+    void setReceive(bool receive, Nanos now);
+    void purge(Nanos now, bool receiveBuffer, bool transmitBuffer);
+    uint32_t readable(Nanos now);
+    uint32_t transmitPending() const { return static_cast<uint32_t>(inFlight_.size()); }
+    std::size_t read(Nanos now, uint8_t* out, std::size_t count);
+    // When `count` bytes will be readable as far as the line knows now; -1 when they are not coming.
+    Nanos readableAt(std::size_t count) const;
 
-private:
+  private:
     enum class Symbol { Break, Data, Noise };
     struct WireByte {
         uint8_t value;
         Nanos start;
         Nanos end;
         Symbol symbol;
-        bool driven;  // written with the line turned to transmit
+        bool driven; // written with the line turned to transmit
         VC_LineFormat format;
         Nanos low; // how long a zero byte holds the line low: its start and data bits
     };
@@ -77,7 +77,7 @@ private:
 
     uint32_t baud_ = 9600;
     uint8_t wordLength_ = 8;
-    uint8_t stopBits_ = 0;  // D2XX code: 0 = one, 2 = two
+    uint8_t stopBits_ = 0; // D2XX code: 0 = one, 2 = two
     uint8_t parity_ = 0;
     bool breakOn_ = false;
     bool receive_ = false;
@@ -85,15 +85,15 @@ private:
     std::deque<WireByte> inFlight_;
     Nanos lineFreeAt_ = 0;
 
-    bool framed_ = false;  // a break opened the packet being collected
-    bool intact_ = false;  // every byte of it was heard as data
+    bool framed_ = false; // a break opened the packet being collected
+    bool intact_ = false; // every byte of it was heard as data
     Bytes packet_;
     Capture::EntryId entry_ = Capture::kNoEntry;
 
-    std::vector<FaultedAnswer> waiting_;  // answers held back until the line turns to receive
+    std::vector<FaultedAnswer> waiting_; // answers held back until the line turns to receive
     Nanos requestEnd_ = 0;
-    std::vector<Arrival> arriving_;  // answer bytes on their way, by arrival time
-    std::deque<Arrival> received_;   // by the time they become readable
+    std::vector<Arrival> arriving_; // answer bytes on their way, by arrival time
+    std::deque<Arrival> received_;  // by the time they become readable
 };
 
-}  // namespace vcable
+} // namespace vcable

@@ -13,4 +13,4 @@ namespace vcable {
 std::optional<Bytes> takeRawReply(int fixture, uint8_t commandClass, uint16_t pid);
 void clearRawReply();
 
-}  // namespace vcable
+} // namespace vcable

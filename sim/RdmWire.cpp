@@ -6,11 +6,14 @@ namespace vcable {
 
 uint16_t sum16(const uint8_t* bytes, std::size_t count) {
     uint16_t sum = 0;
-    for (std::size_t i = 0; i < count; ++i) sum = static_cast<uint16_t>(sum + bytes[i]);
+    for (std::size_t i = 0; i < count; ++i)
+        sum = static_cast<uint16_t>(sum + bytes[i]);
     return sum;
 }
 
-uint16_t readWord(const uint8_t* bytes) { return static_cast<uint16_t>((bytes[0] << 8) | bytes[1]); }
+uint16_t readWord(const uint8_t* bytes) {
+    return static_cast<uint16_t>((bytes[0] << 8) | bytes[1]);
+}
 
 void appendWord(Bytes& out, uint16_t value) {
     out.push_back(static_cast<uint8_t>(value >> 8));
@@ -25,19 +28,24 @@ Uid uidFromWord(uint16_t manufacturer, uint32_t device) {
 
 uint64_t uidValue(const Uid& uid) {
     uint64_t value = 0;
-    for (uint8_t b : uid) value = (value << 8) | b;
+    for (uint8_t b : uid)
+        value = (value << 8) | b;
     return value;
 }
 
 std::optional<Request> parseRequest(const Bytes& packet) {
-    if (packet.size() < static_cast<std::size_t>(rdm::kHeaderLength) + 2) return std::nullopt;
-    if (packet[0] != rdm::kStartCode || packet[1] != rdm::kSubStartCode) return std::nullopt;
+    if (packet.size() < static_cast<std::size_t>(rdm::kHeaderLength) + 2)
+        return std::nullopt;
+    if (packet[0] != rdm::kStartCode || packet[1] != rdm::kSubStartCode)
+        return std::nullopt;
     const std::size_t messageLength = packet[2];
     if (messageLength < static_cast<std::size_t>(rdm::kHeaderLength) || packet.size() != messageLength + 2)
         return std::nullopt;
     const std::size_t parameterLength = packet[23];
-    if (parameterLength != messageLength - rdm::kHeaderLength) return std::nullopt;
-    if (sum16(packet.data(), messageLength) != readWord(&packet[messageLength])) return std::nullopt;
+    if (parameterLength != messageLength - rdm::kHeaderLength)
+        return std::nullopt;
+    if (sum16(packet.data(), messageLength) != readWord(&packet[messageLength]))
+        return std::nullopt;
 
     Request request;
     std::copy_n(&packet[3], 6, request.destination.begin());
@@ -62,7 +70,7 @@ Bytes buildReply(const Request& request, const Uid& source, uint8_t responseType
     reply.insert(reply.end(), source.begin(), source.end());
     reply.push_back(request.transactionNumber);
     reply.push_back(responseType);
-    reply.push_back(0);  // message count: this fixture never queues messages
+    reply.push_back(0); // message count: this fixture never queues messages
     appendWord(reply, request.subDevice);
     reply.push_back(static_cast<uint8_t>(request.commandClass + 1));
     appendWord(reply, request.pid);
@@ -73,7 +81,8 @@ Bytes buildReply(const Request& request, const Uid& source, uint8_t responseType
 }
 
 void resealReply(Bytes& reply) {
-    if (reply.size() < 2) return;
+    if (reply.size() < 2)
+        return;
     const uint16_t sum = sum16(reply.data(), reply.size() - 2);
     reply[reply.size() - 2] = static_cast<uint8_t>(sum >> 8);
     reply[reply.size() - 1] = static_cast<uint8_t>(sum & 0xFF);
@@ -85,13 +94,14 @@ void appendEncoded(Bytes& out, uint8_t value) {
     out.push_back(static_cast<uint8_t>(value | 0x55));
 }
 constexpr std::size_t kPreambleLength = 7;
-constexpr std::size_t kEncodedLength = 16;  // 12 UID bytes and 4 checksum bytes after the separator
-}  // namespace
+constexpr std::size_t kEncodedLength = 16; // 12 UID bytes and 4 checksum bytes after the separator
+} // namespace
 
 Bytes encodeDiscoveryReply(const Uid& uid) {
     Bytes reply(kPreambleLength, 0xFE);
     reply.push_back(0xAA);
-    for (uint8_t b : uid) appendEncoded(reply, b);
+    for (uint8_t b : uid)
+        appendEncoded(reply, b);
     const uint16_t sum = sum16(reply.data() + kPreambleLength + 1, 12);
     appendEncoded(reply, static_cast<uint8_t>(sum >> 8));
     appendEncoded(reply, static_cast<uint8_t>(sum & 0xFF));
@@ -100,15 +110,19 @@ Bytes encodeDiscoveryReply(const Uid& uid) {
 
 std::optional<Uid> decodeDiscoveryReply(const Bytes& reply) {
     const auto separator = std::find(reply.begin(), reply.end(), uint8_t{0xAA});
-    if (separator == reply.end()) return std::nullopt;
+    if (separator == reply.end())
+        return std::nullopt;
     const auto start = static_cast<std::size_t>(separator - reply.begin()) + 1;
-    if (reply.size() < start + kEncodedLength) return std::nullopt;
+    if (reply.size() < start + kEncodedLength)
+        return std::nullopt;
     const uint8_t* e = &reply[start];
     Uid uid{};
-    for (std::size_t k = 0; k < 6; ++k) uid[k] = static_cast<uint8_t>(e[2 * k] & e[2 * k + 1]);
+    for (std::size_t k = 0; k < 6; ++k)
+        uid[k] = static_cast<uint8_t>(e[2 * k] & e[2 * k + 1]);
     const uint16_t received = static_cast<uint16_t>(((e[12] & e[13]) << 8) | (e[14] & e[15]));
-    if (sum16(e, 12) != received) return std::nullopt;
+    if (sum16(e, 12) != received)
+        return std::nullopt;
     return uid;
 }
 
-}  // namespace vcable
+} // namespace vcable

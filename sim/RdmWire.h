@@ -48,7 +48,7 @@ constexpr uint16_t kNackSubDeviceOutOfRange = 0x0009;
 
 constexpr uint16_t kRootDevice = 0x0000;
 constexpr uint16_t kAllSubDevices = 0xFFFF;
-}  // namespace rdm
+} // namespace rdm
 
 // A request as the fixture understood it; only well-formed packets with a correct checksum get here.
 struct Request {
@@ -81,4 +81,4 @@ Bytes encodeDiscoveryReply(const Uid& uid);
 // Decodes such an answer; nothing when the separator is missing or the checksum does not match.
 std::optional<Uid> decodeDiscoveryReply(const Bytes& reply);
 
-}  // namespace vcable
+} // namespace vcable

@@ -28,12 +28,18 @@ void copyText(char* target, std::size_t capacity, const char* text) {
     std::strncpy(target, text, capacity - 1);
 }
 
-void* toPointer(uintptr_t value) { return reinterpret_cast<void*>(value); }
-uintptr_t fromPointer(void* handle) { return reinterpret_cast<uintptr_t>(handle); }
+void* toPointer(uintptr_t value) {
+    return reinterpret_cast<void*>(value);
+}
+uintptr_t fromPointer(void* handle) {
+    return reinterpret_cast<uintptr_t>(handle);
+}
 
-}  // namespace
+} // namespace
 
-VC_Timing realisticTiming() { return VC_Timing{200, 44, 16000}; }
+VC_Timing realisticTiming() {
+    return VC_Timing{200, 44, 16000};
+}
 
 VC_CableConfig defaultCableConfig() {
     VC_CableConfig cable{};
@@ -64,14 +70,16 @@ Simulator& Simulator::instance() {
 Simulator::Simulator() : timing_(realisticTiming()) {}
 
 void Simulator::ensureInitialized(bool readConfig) {
-    if (initialized_) return;
+    if (initialized_)
+        return;
     initialized_ = true;
     capture_.clear(monotonicNow());
     if (const char* path = std::getenv("ZYL_VIRTUAL_CABLE_CAPTURE"); path && *path) {
         if (!capture_.openFile(path))
             std::fprintf(stderr, "virtual cable: cannot write the line capture to %s\n", path);
     }
-    if (!readConfig) return;
+    if (!readConfig)
+        return;
     const char* config = std::getenv("ZYL_VIRTUAL_CABLE");
     if (!config || !*config) {
         applySetup(defaultSetup());
@@ -91,7 +99,8 @@ void Simulator::ensureInitialized(bool readConfig) {
 
 void Simulator::clearLocked() {
     const Nanos now = monotonicNow();
-    for (auto& cable : cables_) cable->line->reset(now);
+    for (auto& cable : cables_)
+        cable->line->reset(now);
     handles_.clear();
     cables_.clear();
     fixtures_.clear();
@@ -109,7 +118,8 @@ void Simulator::applySetup(const Setup& setup) {
         const int cable = addCableLocked(cableSetup.cable, cableSetup.plugged);
         for (std::size_t i = 0; i < cableSetup.fixtures.size(); ++i) {
             const int fixture = addFixtureLocked(cable, cableSetup.fixtures[i]);
-            if (i < cableSetup.silent.size() && cableSetup.silent[i]) fixtures_.at(fixture).setSilent(true);
+            if (i < cableSetup.silent.size() && cableSetup.silent[i])
+                fixtures_.at(fixture).setSilent(true);
         }
     }
 }
@@ -129,7 +139,8 @@ int Simulator::addCableLocked(const VC_CableConfig& config, bool plugged) {
 }
 
 int Simulator::addFixtureLocked(int cable, const VC_FixtureConfig& config) {
-    if (cable < 0 || cable >= static_cast<int>(cables_.size())) return -1;
+    if (cable < 0 || cable >= static_cast<int>(cables_.size()))
+        return -1;
     const int id = nextFixtureId_++;
     fixtures_.emplace(id, Fixture(id, cable, config));
     return id;
@@ -138,7 +149,8 @@ int Simulator::addFixtureLocked(int cable, const VC_FixtureConfig& config) {
 std::vector<int> Simulator::pluggedCables() const {
     std::vector<int> plugged;
     for (std::size_t i = 0; i < cables_.size(); ++i)
-        if (cables_[i]->plugged) plugged.push_back(static_cast<int>(i));
+        if (cables_[i]->plugged)
+            plugged.push_back(static_cast<int>(i));
     return plugged;
 }
 
@@ -149,22 +161,29 @@ uint32_t Simulator::enter(const char* entryPoint) {
     ++totalCalls_;
     ++callCounts_[entryPoint];
     const auto it = failures_.find(entryPoint);
-    if (it == failures_.end()) return VC_FT_OK;
+    if (it == failures_.end())
+        return VC_FT_OK;
     const uint32_t status = it->second.status;
-    if (it->second.count > 0 && --it->second.count == 0) failures_.erase(it);
+    if (it->second.count > 0 && --it->second.count == 0)
+        failures_.erase(it);
     return status;
 }
 
 uint32_t Simulator::enter(const char* entryPoint, void* handle) {
-    if (const uint32_t status = enter(entryPoint)) return status;
+    if (const uint32_t status = enter(entryPoint))
+        return status;
     const auto it = handles_.find(fromPointer(handle));
-    if (it == handles_.end()) return VC_FT_INVALID_HANDLE;
+    if (it == handles_.end())
+        return VC_FT_INVALID_HANDLE;
     const Cable& cable = *cables_.at(static_cast<std::size_t>(it->second.cable));
-    if (!cable.plugged || cable.plugGeneration != it->second.plugGeneration) return VC_FT_IO_ERROR;
+    if (!cable.plugged || cable.plugGeneration != it->second.plugGeneration)
+        return VC_FT_IO_ERROR;
     return VC_FT_OK;
 }
 
-Simulator::Handle& Simulator::handleOf(void* handle) { return handles_.at(fromPointer(handle)); }
+Simulator::Handle& Simulator::handleOf(void* handle) {
+    return handles_.at(fromPointer(handle));
+}
 
 Simulator::Cable& Simulator::cableOf(void* handle) {
     return *cables_.at(static_cast<std::size_t>(handleOf(handle).cable));
@@ -178,13 +197,15 @@ Line& Simulator::lineOf(void* handle, Nanos now) {
 
 void Simulator::advanceAll(Nanos now) {
     for (auto& cable : cables_)
-        if (cable->plugged) cable->line->advance(now);
+        if (cable->plugged)
+            cable->line->advance(now);
 }
 
 std::vector<FaultedAnswer> Simulator::respond(int cable, const Bytes& packet, Nanos at) {
     std::vector<FaultedAnswer> answers;
     const auto request = parseRequest(packet);
-    if (!request) return answers;
+    if (!request)
+        return answers;
     const bool discovery =
         request->commandClass == rdm::kDiscoveryCommand && request->pid == rdm::kDiscUniqueBranch;
     for (auto& [id, fixture] : fixtures_) {
@@ -213,16 +234,20 @@ std::vector<FaultedAnswer> Simulator::respond(int cable, const Bytes& packet, Na
 
 uint32_t Simulator::getLibraryVersion(uint32_t* version) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter("FT_GetLibraryVersion")) return status;
-    if (!version) return VC_FT_INVALID_PARAMETER;
+    if (const uint32_t status = enter("FT_GetLibraryVersion"))
+        return status;
+    if (!version)
+        return VC_FT_INVALID_PARAMETER;
     *version = kLibraryVersion;
     return VC_FT_OK;
 }
 
 uint32_t Simulator::createDeviceInfoList(uint32_t* count) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter("FT_CreateDeviceInfoList")) return status;
-    if (!count) return VC_FT_INVALID_PARAMETER;
+    if (const uint32_t status = enter("FT_CreateDeviceInfoList"))
+        return status;
+    if (!count)
+        return VC_FT_INVALID_PARAMETER;
     deviceListSnapshot_ = pluggedCables();
     snapshotTaken_ = true;
     *count = reportedDeviceCount_ >= 0 ? static_cast<uint32_t>(reportedDeviceCount_)
@@ -232,12 +257,15 @@ uint32_t Simulator::createDeviceInfoList(uint32_t* count) {
 
 uint32_t Simulator::getDeviceInfoList(VC_FT_DEVICE_LIST_INFO_NODE* list, uint32_t* count) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter("FT_GetDeviceInfoList")) return status;
-    if (!count) return VC_FT_INVALID_PARAMETER;
+    if (const uint32_t status = enter("FT_GetDeviceInfoList"))
+        return status;
+    if (!count)
+        return VC_FT_INVALID_PARAMETER;
     // The list FT_CreateDeviceInfoList took, as the driver keeps it: a cable plugged in since
     // then must not write past the records the caller sized its buffer for.
     const std::vector<int>& cables = deviceListSnapshot_;
-    if (!cables.empty() && !list) return VC_FT_INVALID_PARAMETER;
+    if (!cables.empty() && !list)
+        return VC_FT_INVALID_PARAMETER;
     for (std::size_t i = 0; i < cables.size(); ++i) {
         const Cable& cable = *cables_.at(static_cast<std::size_t>(cables[i]));
         VC_FT_DEVICE_LIST_INFO_NODE& node = list[i];
@@ -256,13 +284,17 @@ uint32_t Simulator::getDeviceInfoList(VC_FT_DEVICE_LIST_INFO_NODE* list, uint32_
 
 uint32_t Simulator::open(int index, void** handle) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter("FT_Open")) return status;
-    if (!handle) return VC_FT_INVALID_PARAMETER;
+    if (const uint32_t status = enter("FT_Open"))
+        return status;
+    if (!handle)
+        return VC_FT_INVALID_PARAMETER;
     const std::vector<int> plugged = pluggedCables();
-    if (index < 0 || index >= static_cast<int>(plugged.size())) return VC_FT_DEVICE_NOT_FOUND;
+    if (index < 0 || index >= static_cast<int>(plugged.size()))
+        return VC_FT_DEVICE_NOT_FOUND;
     const int cableIndex = plugged[static_cast<std::size_t>(index)];
     Cable& cable = *cables_[static_cast<std::size_t>(cableIndex)];
-    if ((cable.config.flags & VC_FT_FLAGS_OPENED) || cable.openHandle) return VC_FT_DEVICE_NOT_OPENED;
+    if ((cable.config.flags & VC_FT_FLAGS_OPENED) || cable.openHandle)
+        return VC_FT_DEVICE_NOT_OPENED;
     const uintptr_t value = nextHandle_;
     nextHandle_ += kHandleStep;
     handles_.emplace(value, Handle{cableIndex, cable.plugGeneration});
@@ -275,9 +307,11 @@ uint32_t Simulator::open(int index, void** handle) {
 
 uint32_t Simulator::close(void* handle) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter("FT_Close")) return status;
+    if (const uint32_t status = enter("FT_Close"))
+        return status;
     const auto it = handles_.find(fromPointer(handle));
-    if (it == handles_.end()) return VC_FT_INVALID_HANDLE;
+    if (it == handles_.end())
+        return VC_FT_INVALID_HANDLE;
     Cable& cable = *cables_.at(static_cast<std::size_t>(it->second.cable));
     const bool alive = cable.plugged && cable.plugGeneration == it->second.plugGeneration;
     if (alive) {
@@ -289,37 +323,49 @@ uint32_t Simulator::close(void* handle) {
     return alive ? VC_FT_OK : VC_FT_IO_ERROR;
 }
 
-uint32_t Simulator::getDeviceInfo(void* handle, uint32_t* type, uint32_t* id, char* serial, char* description) {
+uint32_t Simulator::getDeviceInfo(void* handle, uint32_t* type, uint32_t* id, char* serial,
+                                  char* description) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter("FT_GetDeviceInfo", handle)) return status;
+    if (const uint32_t status = enter("FT_GetDeviceInfo", handle))
+        return status;
     const VC_CableConfig& config = cableOf(handle).config;
-    if (type) *type = config.type;
-    if (id) *id = config.id;
-    if (serial) std::memcpy(serial, config.serial, sizeof config.serial);
-    if (description) std::memcpy(description, config.description, sizeof config.description);
+    if (type)
+        *type = config.type;
+    if (id)
+        *id = config.id;
+    if (serial)
+        std::memcpy(serial, config.serial, sizeof config.serial);
+    if (description)
+        std::memcpy(description, config.description, sizeof config.description);
     return VC_FT_OK;
 }
 
 uint32_t Simulator::getDriverVersion(void* handle, uint32_t* version) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter("FT_GetDriverVersion", handle)) return status;
-    if (!version) return VC_FT_INVALID_PARAMETER;
+    if (const uint32_t status = enter("FT_GetDriverVersion", handle))
+        return status;
+    if (!version)
+        return VC_FT_INVALID_PARAMETER;
     *version = kDriverVersion;
     return VC_FT_OK;
 }
 
 uint32_t Simulator::setBaudRate(void* handle, uint32_t baud) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter("FT_SetBaudRate", handle)) return status;
-    if (baud < kMinBaud || baud > kMaxBaud) return VC_FT_INVALID_BAUD_RATE;
+    if (const uint32_t status = enter("FT_SetBaudRate", handle))
+        return status;
+    if (baud < kMinBaud || baud > kMaxBaud)
+        return VC_FT_INVALID_BAUD_RATE;
     const Nanos now = monotonicNow();
     lineOf(handle, now).setBaudRate(now, baud);
     return VC_FT_OK;
 }
 
-uint32_t Simulator::setDataCharacteristics(void* handle, uint8_t wordLength, uint8_t stopBits, uint8_t parity) {
+uint32_t Simulator::setDataCharacteristics(void* handle, uint8_t wordLength, uint8_t stopBits,
+                                           uint8_t parity) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter("FT_SetDataCharacteristics", handle)) return status;
+    if (const uint32_t status = enter("FT_SetDataCharacteristics", handle))
+        return status;
     if ((wordLength != 7 && wordLength != 8) || (stopBits != 0 && stopBits != 2) || parity > 4)
         return VC_FT_INVALID_PARAMETER;
     const Nanos now = monotonicNow();
@@ -329,7 +375,8 @@ uint32_t Simulator::setDataCharacteristics(void* handle, uint8_t wordLength, uin
 
 uint32_t Simulator::setFlowControl(void* handle, uint16_t flowControl, uint8_t xon, uint8_t xoff) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter("FT_SetFlowControl", handle)) return status;
+    if (const uint32_t status = enter("FT_SetFlowControl", handle))
+        return status;
     if (flowControl != VC_FT_FLOW_NONE && flowControl != kFlowRtsCts && flowControl != kFlowDtrDsr &&
         flowControl != kFlowXonXoff)
         return VC_FT_INVALID_PARAMETER;
@@ -342,7 +389,8 @@ uint32_t Simulator::setFlowControl(void* handle, uint16_t flowControl, uint8_t x
     settings.xon_char = xon;
     settings.xoff_char = xoff;
     // With RTS/CTS handshaking the chip asserts RTS whenever it can take data: the line listens.
-    if (state.hardwareFlowControl) line.setReceive(true, now);
+    if (state.hardwareFlowControl)
+        line.setReceive(true, now);
     return VC_FT_OK;
 }
 
@@ -363,7 +411,8 @@ uint32_t Simulator::setChars(void* handle, uint8_t eventChar, uint8_t eventEnabl
 
 uint32_t Simulator::purge(void* handle, uint32_t mask) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter("FT_Purge", handle)) return status;
+    if (const uint32_t status = enter("FT_Purge", handle))
+        return status;
     const Nanos now = monotonicNow();
     lineOf(handle, now).purge(now, (mask & VC_FT_PURGE_RX) != 0, (mask & VC_FT_PURGE_TX) != 0);
     VC_CableSettings& settings = cableOf(handle).settings;
@@ -375,8 +424,10 @@ uint32_t Simulator::purge(void* handle, uint32_t mask) {
 
 uint32_t Simulator::setRts(void* handle, bool asserted) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter(asserted ? "FT_SetRts" : "FT_ClrRts", handle)) return status;
-    if (handleOf(handle).hardwareFlowControl) return VC_FT_OK;
+    if (const uint32_t status = enter(asserted ? "FT_SetRts" : "FT_ClrRts", handle))
+        return status;
+    if (handleOf(handle).hardwareFlowControl)
+        return VC_FT_OK;
     const Nanos now = monotonicNow();
     lineOf(handle, now).setReceive(asserted, now);
     return VC_FT_OK;
@@ -384,7 +435,8 @@ uint32_t Simulator::setRts(void* handle, bool asserted) {
 
 uint32_t Simulator::setBreak(void* handle, bool on) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter(on ? "FT_SetBreakOn" : "FT_SetBreakOff", handle)) return status;
+    if (const uint32_t status = enter(on ? "FT_SetBreakOn" : "FT_SetBreakOff", handle))
+        return status;
     const Nanos now = monotonicNow();
     lineOf(handle, now).setBreak(now, on);
     return VC_FT_OK;
@@ -392,8 +444,10 @@ uint32_t Simulator::setBreak(void* handle, bool on) {
 
 uint32_t Simulator::getStatus(void* handle, uint32_t* rx, uint32_t* tx, uint32_t* events) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter("FT_GetStatus", handle)) return status;
-    if (!rx || !tx || !events) return VC_FT_INVALID_PARAMETER;
+    if (const uint32_t status = enter("FT_GetStatus", handle))
+        return status;
+    if (!rx || !tx || !events)
+        return VC_FT_INVALID_PARAMETER;
     const Nanos now = monotonicNow();
     Line& line = lineOf(handle, now);
     *rx = line.readable(now);
@@ -405,18 +459,23 @@ uint32_t Simulator::getStatus(void* handle, uint32_t* rx, uint32_t* tx, uint32_t
 uint32_t Simulator::write(void* handle, const void* buffer, uint32_t count, uint32_t* written) {
     sleepFor(writeDelay_.load()); // the transfer, without holding the line
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter("FT_Write", handle)) return status;
-    if (!buffer && count > 0) return VC_FT_INVALID_PARAMETER;
+    if (const uint32_t status = enter("FT_Write", handle))
+        return status;
+    if (!buffer && count > 0)
+        return VC_FT_INVALID_PARAMETER;
     const Nanos now = monotonicNow();
     lineOf(handle, now).write(now, static_cast<const uint8_t*>(buffer), count);
-    if (written) *written = count;
+    if (written)
+        *written = count;
     return VC_FT_OK;
 }
 
 uint32_t Simulator::read(void* handle, void* buffer, uint32_t count, uint32_t* returned) {
     std::unique_lock lock(mutex_);
-    if (const uint32_t status = enter("FT_Read", handle)) return status;
-    if ((!buffer && count > 0) || !returned) return VC_FT_INVALID_PARAMETER;
+    if (const uint32_t status = enter("FT_Read", handle))
+        return status;
+    if ((!buffer && count > 0) || !returned)
+        return VC_FT_INVALID_PARAMETER;
     const Nanos deadline = monotonicNow() + static_cast<Nanos>(handleOf(handle).readTimeoutMs) * kMilli;
     for (;;) {
         const Nanos now = monotonicNow();
@@ -432,15 +491,19 @@ uint32_t Simulator::read(void* handle, void* buffer, uint32_t count, uint32_t* r
         sleepFor(wake - now);
         lock.lock();
         const auto it = handles_.find(fromPointer(handle));
-        if (it == handles_.end()) return VC_FT_INVALID_HANDLE;
+        if (it == handles_.end())
+            return VC_FT_INVALID_HANDLE;
         const Cable& cable = *cables_.at(static_cast<std::size_t>(it->second.cable));
-        if (!cable.plugged || cable.plugGeneration != it->second.plugGeneration) return VC_FT_IO_ERROR;
+        if (!cable.plugged || cable.plugGeneration != it->second.plugGeneration)
+            return VC_FT_IO_ERROR;
     }
 }
 
-uint32_t Simulator::setTimeouts(void* handle, uint32_t readMs, uint32_t /*writeMs: writes never block here*/) {
+uint32_t Simulator::setTimeouts(void* handle, uint32_t readMs,
+                                uint32_t /*writeMs: writes never block here*/) {
     std::lock_guard lock(mutex_);
-    if (const uint32_t status = enter("FT_SetTimeouts", handle)) return status;
+    if (const uint32_t status = enter("FT_SetTimeouts", handle))
+        return status;
     handleOf(handle).readTimeoutMs = readMs;
     return VC_FT_OK;
 }
@@ -507,9 +570,11 @@ int Simulator::cableCount() {
 void Simulator::setCablePlugged(int index, bool plugged) {
     std::lock_guard lock(mutex_);
     ensureInitialized(true);
-    if (index < 0 || index >= static_cast<int>(cables_.size())) return;
+    if (index < 0 || index >= static_cast<int>(cables_.size()))
+        return;
     Cable& cable = *cables_[static_cast<std::size_t>(index)];
-    if (cable.plugged == plugged) return;
+    if (cable.plugged == plugged)
+        return;
     if (!plugged) {
         cable.line->reset(monotonicNow());
         ++cable.plugGeneration;
@@ -536,7 +601,8 @@ void Simulator::setReportedDeviceCount(int64_t count) {
 uint64_t Simulator::callCount(const std::string& entryPoint) {
     std::lock_guard lock(mutex_);
     ensureInitialized(true);
-    if (entryPoint == "*") return totalCalls_;
+    if (entryPoint == "*")
+        return totalCalls_;
     const auto it = callCounts_.find(entryPoint);
     return it == callCounts_.end() ? 0 : it->second;
 }
@@ -578,9 +644,10 @@ void Simulator::removeFixture(int fixture) {
 int Simulator::getFixture(int fixture, VC_FixtureConfig& out) {
     std::lock_guard lock(mutex_);
     ensureInitialized(true);
-    advanceAll(monotonicNow());  // SETs already on the line count
+    advanceAll(monotonicNow()); // SETs already on the line count
     const auto it = fixtures_.find(fixture);
-    if (it == fixtures_.end()) return -1;
+    if (it == fixtures_.end())
+        return -1;
     out = it->second.config();
     return 0;
 }
@@ -589,7 +656,8 @@ int Simulator::setFixture(int fixture, const VC_FixtureConfig& config) {
     std::lock_guard lock(mutex_);
     ensureInitialized(true);
     const auto it = fixtures_.find(fixture);
-    if (it == fixtures_.end()) return -1;
+    if (it == fixtures_.end())
+        return -1;
     it->second.setConfig(config);
     return 0;
 }
@@ -598,7 +666,8 @@ void Simulator::setFixtureSilent(int fixture, bool silent) {
     std::lock_guard lock(mutex_);
     ensureInitialized(true);
     const auto it = fixtures_.find(fixture);
-    if (it != fixtures_.end()) it->second.setSilent(silent);
+    if (it != fixtures_.end())
+        it->second.setSilent(silent);
 }
 
 void Simulator::injectFault(int fixture, int fault, int commandClass, int pid, int count) {
@@ -634,4 +703,4 @@ void Simulator::captureClear() {
     capture_.clear(monotonicNow());
 }
 
-}  // namespace vcable
+} // namespace vcable

@@ -37,7 +37,7 @@ VC_Timing realisticTiming();
 VC_CableConfig defaultCableConfig();
 
 class Simulator {
-public:
+  public:
     static Simulator& instance();
 
     // ---- D2XX side; each returns the D2XX status ----
@@ -87,11 +87,11 @@ public:
     int captureGet(int index, VC_Packet& out);
     void captureClear();
 
-private:
+  private:
     struct Cable {
         VC_CableConfig config{};
         bool plugged = true;
-        uint64_t plugGeneration = 0;  // grows at every unplug: handles of an earlier one are dead
+        uint64_t plugGeneration = 0; // grows at every unplug: handles of an earlier one are dead
         uintptr_t openHandle = 0;
         std::unique_ptr<Line> line;
         // What the controller set since opening, beside the line's own rate and format.
@@ -101,11 +101,11 @@ private:
         int cable;
         uint64_t plugGeneration;
         uint32_t readTimeoutMs = 0;
-        bool hardwareFlowControl = false;  // the chip drives RTS itself
+        bool hardwareFlowControl = false; // the chip drives RTS itself
     };
     struct FailRule {
         uint32_t status;
-        int count;  // -1: until cleared
+        int count; // -1: until cleared
     };
 
     Simulator();
@@ -150,4 +150,4 @@ private:
 // Parses a configuration file; on failure returns nothing and sets `error`.
 std::optional<Setup> readSetupFile(const std::string& path, std::string& error);
 
-}  // namespace vcable
+} // namespace vcable

@@ -39,7 +39,8 @@ VC_API int VC_LoadConfigFile(const char* path);
 
 /* ---- Timing ---------------------------------------------------------------------------------- */
 typedef struct VC_Timing {
-    uint32_t turnaround_us;  /* from the switch to receive (or the end of the request) to the 1st reply byte; default 200 */
+    uint32_t turnaround_us;  /* from the switch to receive (or the end of the request) to the 1st reply byte;
+                                default 200 */
     uint32_t byte_us;        /* per reply byte on the wire; default 44 */
     uint32_t usb_latency_us; /* extra delay before received bytes become readable; default 16000 (FT232R) */
 } VC_Timing;
@@ -50,14 +51,14 @@ VC_API void VC_SetFastTiming(void);
 
 /* ---- Cables ---------------------------------------------------------------------------------- */
 typedef struct VC_CableConfig {
-    uint32_t flags;          /* bit 0: opened by another process */
-    uint32_t type;           /* 5 = FT232R */
-    uint32_t id;             /* 0x04036001 */
-    char description[64];    /* NUL-terminated unless all 64 used */
-    char serial[16];         /* NUL-terminated unless all 16 used */
+    uint32_t flags;       /* bit 0: opened by another process */
+    uint32_t type;        /* 5 = FT232R */
+    uint32_t id;          /* 0x04036001 */
+    char description[64]; /* NUL-terminated unless all 64 used */
+    char serial[16];      /* NUL-terminated unless all 16 used */
 } VC_CableConfig;
-VC_API void VC_DefaultCable(VC_CableConfig* out);       /* fills the default FT232R cable */
-VC_API int VC_AddCable(const VC_CableConfig* cable);     /* returns the cable index */
+VC_API void VC_DefaultCable(VC_CableConfig* out);    /* fills the default FT232R cable */
+VC_API int VC_AddCable(const VC_CableConfig* cable); /* returns the cable index */
 VC_API int VC_CableCount(void);
 /* Pulls the cable out (0) or plugs it back (1). Unplugged: it leaves the device list and every call
  * on a handle opened on it fails with FT_IO_ERROR (4); a reopened handle is needed after replugging. */
@@ -106,31 +107,31 @@ VC_API int VC_GetCableSettings(int cable, VC_CableSettings* out);
 #define VC_MAX_PERSONALITIES 32
 typedef struct VC_Personality {
     uint16_t footprint;
-    char name[33];           /* NUL-terminated, at most 32 characters */
+    char name[33]; /* NUL-terminated, at most 32 characters */
 } VC_Personality;
 
 typedef struct VC_FixtureConfig {
     uint8_t uid[6];
-    uint16_t model_id;                  /* 103 = VEK-340 */
+    uint16_t model_id; /* 103 = VEK-340 */
     uint16_t product_category;
     uint32_t software_version;
     char model_description[33];
     char software_label[33];
-    uint16_t start_address;             /* 1..512 */
-    uint8_t current_personality;        /* 1-based */
-    uint8_t personality_count;          /* 0..VC_MAX_PERSONALITIES */
+    uint16_t start_address;      /* 1..512 */
+    uint8_t current_personality; /* 1-based */
+    uint8_t personality_count;   /* 0..VC_MAX_PERSONALITIES */
     VC_Personality personalities[VC_MAX_PERSONALITIES];
     uint8_t sensor_count;
-    int supports_model_description;     /* lists DEVICE_MODEL_DESCRIPTION (0x0080) */
-    int supports_status_led;            /* lists the status LED parameter 0x0501 */
-    uint8_t status_led;                 /* 0 or 0xFF */
-    int muted;                          /* DISC_MUTE state */
+    int supports_model_description; /* lists DEVICE_MODEL_DESCRIPTION (0x0080) */
+    int supports_status_led;        /* lists the status LED parameter 0x0501 */
+    uint8_t status_led;             /* 0 or 0xFF */
+    int muted;                      /* DISC_MUTE state */
     /* After a SET that it stores (start address, personality, status LED) the fixture writes its
      * memory and hears nothing for this long; VEK-340: 2000 ms. */
     uint32_t busy_after_set_ms;
 } VC_FixtureConfig;
 
-VC_API void VC_DefaultFixture(VC_FixtureConfig* out);   /* a VEK-340 */
+VC_API void VC_DefaultFixture(VC_FixtureConfig* out); /* a VEK-340 */
 /* Puts a fixture on a cable's line; returns the fixture id. */
 VC_API int VC_AddFixture(int cable, const VC_FixtureConfig* fixture);
 VC_API void VC_RemoveFixture(int fixture);
@@ -144,17 +145,17 @@ VC_API void VC_SetFixtureSilent(int fixture, int silent);
 enum VC_Fault {
     VC_FAULT_NONE = 0,
     VC_FAULT_WRONG_CHECKSUM,
-    VC_FAULT_SHORT_REPLY,      /* reply cut after a few bytes */
+    VC_FAULT_SHORT_REPLY, /* reply cut after a few bytes */
     VC_FAULT_WRONG_CC,
     VC_FAULT_WRONG_PID,
-    VC_FAULT_NACK,             /* NACK with reason NR_UNKNOWN_PID instead of the answer */
+    VC_FAULT_NACK, /* NACK with reason NR_UNKNOWN_PID instead of the answer */
     VC_FAULT_ACK_TIMER,
     VC_FAULT_ACK_OVERFLOW,
-    VC_FAULT_LENGTH_ZERO,      /* message-length byte 0 */
-    VC_FAULT_STRAY_BYTES,      /* noise bytes before the start code */
-    VC_FAULT_SLOW_REPLY,       /* the reply starts 1100 ms late */
-    VC_FAULT_COLLISION,        /* a second, invisible fixture answers discovery at the same time */
-    VC_FAULT_SILENCE           /* no reply at all */
+    VC_FAULT_LENGTH_ZERO, /* message-length byte 0 */
+    VC_FAULT_STRAY_BYTES, /* noise bytes before the start code */
+    VC_FAULT_SLOW_REPLY,  /* the reply starts 1100 ms late */
+    VC_FAULT_COLLISION,   /* a second, invisible fixture answers discovery at the same time */
+    VC_FAULT_SILENCE      /* no reply at all */
 };
 /* Applies `fault` to the next `count` replies (-1: until cleared) of `fixture` whose request has
  * command class `cc` (-1: any) and PID `pid` (-1: any). Faults queue in the order given. */
@@ -165,12 +166,12 @@ VC_API void VC_ClearFaults(void);
 #define VC_CAPTURE_MAX_BYTES 1024
 enum VC_Direction { VC_TO_FIXTURE = 0, VC_FROM_FIXTURE = 1 };
 typedef struct VC_Packet {
-    double time_ms;          /* since the last reset of the capture */
-    int direction;           /* VC_TO_FIXTURE: break-framed packet sent by the controller */
+    double time_ms; /* since the last reset of the capture */
+    int direction;  /* VC_TO_FIXTURE: break-framed packet sent by the controller */
     int cable;
     int length;
     uint8_t bytes[VC_CAPTURE_MAX_BYTES];
-    int flags;               /* VC_PacketFlags: how the packet reached the line */
+    int flags; /* VC_PacketFlags: how the packet reached the line */
     /* Controller packets, from the line model: */
     VC_LineFormat break_format; /* how the break byte was sent; baud 0 without a break */
     VC_LineFormat data_format;  /* how the first byte after the break (or of a packet without one) was sent */
@@ -185,7 +186,7 @@ enum VC_PacketFlags {
     VC_PACKET_TRUNCATED = 8   /* longer than VC_CAPTURE_MAX_BYTES; `bytes` holds the beginning */
 };
 VC_API int VC_CaptureCount(void);
-VC_API int VC_CaptureGet(int index, VC_Packet* out);     /* 0 on success */
+VC_API int VC_CaptureGet(int index, VC_Packet* out); /* 0 on success */
 VC_API void VC_CaptureClear(void);
 
 /* ---- Raw replies ------------------------------------------------------------------------------ */

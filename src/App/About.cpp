@@ -9,8 +9,7 @@
 
 namespace {
 
-QWidget* Region(QWidget* parent, const char* name, const QRect& r)
-{
+QWidget* Region(QWidget* parent, const char* name, const QRect& r) {
     auto* w = new QWidget(parent);
     w->setObjectName(QString::fromLatin1(name));
     w->setFont(parent->font()); // set explicitly: a style sheet stops fonts passing to children
@@ -18,8 +17,7 @@ QWidget* Region(QWidget* parent, const char* name, const QRect& r)
     return w;
 }
 
-QLabel* Label(QWidget* parent, const char* name, QPoint at, int pixelSize)
-{
+QLabel* Label(QWidget* parent, const char* name, QPoint at, int pixelSize) {
     auto* l = new QLabel(parent);
     l->setObjectName(QString::fromLatin1(name));
     l->setFont(TahomaFont(pixelSize));
@@ -30,8 +28,7 @@ QLabel* Label(QWidget* parent, const char* name, QPoint at, int pixelSize)
 } // namespace
 
 TAboutForm::TAboutForm(QWidget* owner)
-    : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
-{
+    : QDialog(owner, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setObjectName(QStringLiteral("AboutForm"));
     setWindowTitle(QStringLiteral("About"));
     setFont(TahomaFont(16));
@@ -66,18 +63,17 @@ TAboutForm::TAboutForm(QWidget* owner)
     FormCreate();
 }
 
-void TAboutForm::FormCreate()
-{
+void TAboutForm::FormCreate() {
     bOk = new TTouchButton(this);
     bOk->setObjectName(QStringLiteral("bOk"));
     const QRect r = Panel3->geometry();
-    bOk->SetParams(Panel1, TRect{r.left(), r.top(), r.width(), r.height()}, QStringLiteral("Ok"),
-                   [this](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { Label1MouseDown(); },
-                   [](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {});
+    bOk->SetParams(
+        Panel1, TRect{r.left(), r.top(), r.width(), r.height()}, QStringLiteral("Ok"),
+        [this](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { Label1MouseDown(); },
+        [](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {});
 }
 
-bool TAboutForm::eventFilter(QObject* watched, QEvent* event)
-{
+bool TAboutForm::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
         Label1MouseDown();
         return true;
@@ -85,13 +81,11 @@ bool TAboutForm::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TAboutForm::Label1MouseDown()
-{
+void TAboutForm::Label1MouseDown() {
     done(mrCancel);
 }
 
-void TAboutForm::showEvent(QShowEvent* event)
-{
+void TAboutForm::showEvent(QShowEvent* event) {
     // The name and version labels are sized to their texts, whatever was set before showing.
     Label1->adjustSize();
     Label2->adjustSize();

@@ -29,8 +29,7 @@ class TRunningFlag {
 
 } // namespace
 
-bool TMainForm::AskRetryMissingCable()
-{
+bool TMainForm::AskRetryMissingCable() {
     // No parent: the box stands centred on the screen.
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), kMissingCableText,
                     QMessageBox::Retry | QMessageBox::Cancel);
@@ -38,8 +37,7 @@ bool TMainForm::AskRetryMissingCable()
     return box.exec() == QMessageBox::Retry;
 }
 
-void TMainForm::do_WM_USER(quintptr WParam, qintptr LParam)
-{
+void TMainForm::do_WM_USER(quintptr WParam, qintptr LParam) {
     if (WParam != 0 || LParam != 0)
         return;
     // A closing window starts no new connection.

@@ -7,13 +7,11 @@
 #include <limits>
 #include <utility>
 
-TChmFile::~TChmFile()
-{
+TChmFile::~TChmFile() {
     Close();
 }
 
-bool TChmFile::Open(const QString& fileName)
-{
+bool TChmFile::Open(const QString& fileName) {
     Close();
     const QByteArray native = QFile::encodeName(fileName);
     fHandle = chm_open(native.constData());
@@ -22,15 +20,13 @@ bool TChmFile::Open(const QString& fileName)
     return fHandle != nullptr;
 }
 
-void TChmFile::Close()
-{
+void TChmFile::Close() {
     if (chmFile* h = std::exchange(fHandle, nullptr))
         chm_close(h);
     fFileName.clear();
 }
 
-std::optional<QByteArray> TChmFile::Read(const QString& path) const
-{
+std::optional<QByteArray> TChmFile::Read(const QString& path) const {
     if (fHandle == nullptr)
         return std::nullopt;
     QByteArray objectPath = path.toUtf8();

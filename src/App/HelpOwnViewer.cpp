@@ -2,8 +2,7 @@
 #include "Help.h"
 #include "HelpViewer.h"
 
-void ShowHelpTopicInOwnViewer(QWidget* owner, const QString& helpFile, const QString& topic)
-{
+void ShowHelpTopicInOwnViewer(QWidget* owner, const QString& helpFile, const QString& topic) {
     // One viewer window per main window, reused by every later request.
     auto* viewer = owner->findChild<THelpViewer*>(QString(), Qt::FindDirectChildrenOnly);
     if (viewer == nullptr)

@@ -9,35 +9,32 @@ namespace {
 
 const QString kScheme = QStringLiteral("chm");
 
-QString ProblemPage(const QString& text)
-{
+QString ProblemPage(const QString& text) {
     return QStringLiteral("<html><body><h3>%1</h3></body></html>").arg(text.toHtmlEscaped());
 }
 
 } // namespace
 
-TChmBrowser::TChmBrowser(QWidget* parent) : QTextBrowser(parent)
-{
+TChmBrowser::TChmBrowser(QWidget* parent) : QTextBrowser(parent) {
     setOpenExternalLinks(false);
     setOpenLinks(true);
 }
 
-QVariant TChmBrowser::loadResource(int type, const QUrl& name)
-{
+QVariant TChmBrowser::loadResource(int type, const QUrl& name) {
     if (name.scheme() != kScheme)
         return QVariant(); // only pages of the help file are shown here
     const auto data = fFile.Read(name.path());
     if (!data)
         return type == QTextDocument::HtmlResource
-                   ? QVariant(ProblemPage(QStringLiteral("Page %1 not found in the help file").arg(name.path())))
+                   ? QVariant(
+                         ProblemPage(QStringLiteral("Page %1 not found in the help file").arg(name.path())))
                    : QVariant();
     if (type == QTextDocument::ImageResource)
         return QImage::fromData(*data);
     return QVariant(*data);
 }
 
-THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window), fBrowser(new TChmBrowser(this))
-{
+THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window), fBrowser(new TChmBrowser(this)) {
     setObjectName(QStringLiteral("HelpViewer"));
     setWindowTitle(QStringLiteral("ZYL VEK RDM Tool Help"));
     // An open help window does not keep the application running once the main window closes.
@@ -49,8 +46,7 @@ THelpViewer::THelpViewer(QWidget* parent) : QWidget(parent, Qt::Window), fBrowse
     resize(720, 600);
 }
 
-void THelpViewer::ShowTopic(const QString& helpFile, const QString& topic)
-{
+void THelpViewer::ShowTopic(const QString& helpFile, const QString& topic) {
     if (!fBrowser->File().Open(helpFile)) {
         fBrowser->setHtml(ProblemPage(
             QStringLiteral("The help file %1 cannot be read").arg(QDir::toNativeSeparators(helpFile))));

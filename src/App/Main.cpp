@@ -27,9 +27,8 @@
 
 const QEvent::Type WM_USER_EVENT = static_cast<QEvent::Type>(QEvent::registerEventType());
 
-TWMUserEvent::TWMUserEvent(quintptr WParam, qintptr LParam) : QEvent(WM_USER_EVENT), WParam(WParam), LParam(LParam)
-{
-}
+TWMUserEvent::TWMUserEvent(quintptr WParam, qintptr LParam)
+    : QEvent(WM_USER_EVENT), WParam(WParam), LParam(LParam) {}
 
 namespace {
 
@@ -37,8 +36,7 @@ const QString kNoticeLine = QStringLiteral("ZYL Lighting - for service use only"
 
 // Every control gets its font set explicitly: under a style sheet Qt does not pass fonts on from
 // parent to child.
-template <typename T> T* Make(QWidget* parent, const char* name, const QRect& r)
-{
+template <typename T> T* Make(QWidget* parent, const char* name, const QRect& r) {
     auto* w = new T(parent);
     w->setObjectName(QString::fromLatin1(name));
     w->setFont(parent->font());
@@ -47,8 +45,7 @@ template <typename T> T* Make(QWidget* parent, const char* name, const QRect& r)
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& r, const QString& text,
-                  Qt::Alignment align = Qt::AlignRight | Qt::AlignVCenter)
-{
+                  Qt::Alignment align = Qt::AlignRight | Qt::AlignVCenter) {
     auto* l = Make<QLabel>(parent, name, r);
     l->setText(text);
     l->setAlignment(align);
@@ -62,8 +59,7 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QRect& r, const QStri
 
 // The label attached to the left of an edit field, its right edge 3 pixels before the field,
 // centred on the field's height.
-QLabel* AttachLabel(QLineEdit* edit, const char* name, const QString& text)
-{
+QLabel* AttachLabel(QLineEdit* edit, const char* name, const QString& text) {
     auto* l = new QLabel(text, edit->parentWidget());
     l->setObjectName(QString::fromLatin1(name));
     l->setFont(edit->font());
@@ -77,20 +73,18 @@ QLabel* AttachLabel(QLineEdit* edit, const char* name, const QString& text)
 } // namespace
 
 TMainForm::TMainForm(QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
-{
+    : QWidget(parent,
+              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     InitAppResources();
     CreateControls();
     FormCreate();
 }
 
-TMainForm::~TMainForm()
-{
+TMainForm::~TMainForm() {
     FormDestroy();
 }
 
-void TMainForm::CreateControls()
-{
+void TMainForm::CreateControls() {
     setObjectName(QStringLiteral("MainForm"));
     setFont(TahomaFont(16));
     setFixedSize(576, 645);
@@ -164,7 +158,8 @@ void TMainForm::CreateControls()
     leDMXAdr = Make<QLineEdit>(Panel3, "leDMXAdr", QRect(113, 75, 87, 27));
     leDMXAdr->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     leDMXAdr->setMaxLength(3);
-    leDMXAdr->setValidator(new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), leDMXAdr));
+    leDMXAdr->setValidator(
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), leDMXAdr));
     leDMXAdrLabel = AttachLabel(leDMXAdr, "leDMXAdrLabel", QStringLiteral("DMX Adr"));
     Label1 = MakeLabel(Panel3, "Label1", QRect(20, 121, 87, 19), QStringLiteral("DMX mode"));
     cbDMXMode = Make<QComboBox>(Panel3, "cbDMXMode", QRect(113, 119, 446, 27));
@@ -177,8 +172,7 @@ void TMainForm::CreateControls()
     Panel7 = Make<QWidget>(Panel3, "Panel7", QRect(370, 256, 190, 41));
 }
 
-void TMainForm::FormCreate()
-{
+void TMainForm::FormCreate() {
     // Drop-down menus take the window's font.
     for (QMenu* menu : ActionMainMenuBar1->findChildren<QMenu*>())
         menu->setFont(font());
@@ -206,20 +200,17 @@ void TMainForm::FormCreate()
     setWindowTitle(QStringLiteral("ZYL VEK RDM Tool"));
 }
 
-void TMainForm::FormDestroy()
-{
+void TMainForm::FormDestroy() {
     std::exchange(ftd, nullptr).reset();
     fEnableList.clear();
 }
 
-void TMainForm::FormCloseQuery(bool& CanClose)
-{
+void TMainForm::FormCloseQuery(bool& CanClose) {
     (void)CanClose; // the window always agrees to close
     fStateControl |= 1;
 }
 
-void TMainForm::closeEvent(QCloseEvent* e)
-{
+void TMainForm::closeEvent(QCloseEvent* e) {
     bool canClose = true;
     FormCloseQuery(canClose);
     if (canClose)
@@ -228,24 +219,22 @@ void TMainForm::closeEvent(QCloseEvent* e)
         e->ignore();
 }
 
-void TMainForm::MenuActionExecute(QAction* Sender)
-{
+void TMainForm::MenuActionExecute(QAction* Sender) {
     if (Sender == aExit)
         close();
 }
 
-void TMainForm::aAboutExecute()
-{
+void TMainForm::aAboutExecute() {
     // Owned by the window, like every box shown before it.
     auto* about = new TAboutForm(this);
     about->Label1->setText(QStringLiteral("ZYL VEK RDM Tool"));
-    about->Label2->setText(QStringLiteral("Version:%1").arg(QString::fromStdString(VersionToString(ApplicationVersion))));
+    about->Label2->setText(
+        QStringLiteral("Version:%1").arg(QString::fromStdString(VersionToString(ApplicationVersion))));
     about->Label3->setText(kNoticeLine);
     about->exec();
 }
 
-void TMainForm::aHelpExecute()
-{
+void TMainForm::aHelpExecute() {
     const QString helpFile = HelpFileForExecutable(QCoreApplication::applicationFilePath());
     if (!QFileInfo::exists(helpFile)) {
         ShowErrorBox(QStringLiteral("Help file %1 not found").arg(QDir::toNativeSeparators(helpFile)));
@@ -255,8 +244,7 @@ void TMainForm::aHelpExecute()
     ShowHelpTopic(this, fHelpFile, QStringLiteral("Introduction"));
 }
 
-bool TMainForm::event(QEvent* e)
-{
+bool TMainForm::event(QEvent* e) {
     if (e->type() == WM_USER_EVENT) {
         const auto* msg = static_cast<TWMUserEvent*>(e);
         do_WM_USER(msg->WParam, msg->LParam);
@@ -265,24 +253,20 @@ bool TMainForm::event(QEvent* e)
     return QWidget::event(e);
 }
 
-void TMainForm::ProcessMessages()
-{
+void TMainForm::ProcessMessages() {
     QCoreApplication::processEvents();
 }
 
-void TMainForm::PostWMUser()
-{
+void TMainForm::PostWMUser() {
     QCoreApplication::postEvent(this, new TWMUserEvent(0, 0));
 }
 
-void TMainForm::ShowErrorBox(const QString& text)
-{
+void TMainForm::ShowErrorBox(const QString& text) {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, this);
     box.exec();
 }
 
-void TMainForm::ShowWarningBox(const QString& text)
-{
+void TMainForm::ShowWarningBox(const QString& text) {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok, this);
     box.exec();
 }

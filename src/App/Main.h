@@ -47,7 +47,7 @@ class TMainForm : public QWidget {
     Q_OBJECT
   public:
     explicit TMainForm(QWidget* parent = nullptr); // builds the controls, then FormCreate
-    ~TMainForm() override;                          // FormDestroy
+    ~TMainForm() override;                         // FormDestroy
 
     // Read-only views for tests.
     std::uint32_t State() const { return fState; }
@@ -61,7 +61,7 @@ class TMainForm : public QWidget {
     void closeEvent(QCloseEvent* e) override; // FormCloseQuery
 
   private:
-    friend class TMainFormProbe; // test access to the handlers and the repeat timer
+    friend class TMainFormProbe;   // test access to the handlers and the repeat timer
     friend class TStateMachineRun; // one run of StateMachine, its working state (MainStateMachine.cpp)
 
     // Construction and lifetime (Main.cpp)
@@ -91,8 +91,10 @@ class TMainForm : public QWidget {
     // Settings controls (MainSettings.cpp)
     void CreateTouchButtons();
     void SetControlsEnabled(bool enable, bool clear);
-    void TouchButtonMouseDown(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
-    void TouchButtonMouseUp(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+    void TouchButtonMouseDown(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X,
+                              int Y);
+    void TouchButtonMouseUp(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X,
+                            int Y);
     void StartRepeat();
     void RepeatTimerTick();
     void StoreDefault();
@@ -109,9 +111,9 @@ class TMainForm : public QWidget {
     std::unique_ptr<TRDMFixture> FixtureData;
     std::vector<QWidget*> fEnableList; // does not own its controls
 
-    QString fHelpFile;               // the help file found beside the executable at start
-    bool fBootstrapRunning = false;  // a bootstrap is on the stack (its state machine or a box of it)
-    bool fWMUserHeldBack = false;    // a WM_USER arrived meanwhile; posted again when it returns
+    QString fHelpFile;              // the help file found beside the executable at start
+    bool fBootstrapRunning = false; // a bootstrap is on the stack (its state machine or a box of it)
+    bool fWMUserHeldBack = false;   // a WM_USER arrived meanwhile; posted again when it returns
 
     // Regions and controls; each control's object name is its field name.
     QWidget* Panel2;

@@ -10,8 +10,7 @@
 #include <cstdlib>
 #include <utility>
 
-void TMainForm::CreateTouchButtons()
-{
+void TMainForm::CreateTouchButtons() {
     const TMouseEvent down = [this](QObject* s, Qt::MouseButton b, Qt::KeyboardModifiers k, int x, int y) {
         TouchButtonMouseDown(s, b, k, x, y);
     };
@@ -36,8 +35,8 @@ void TMainForm::CreateTouchButtons()
     bSetDefault = make("bSetDefault", placeOf(Panel6), QStringLiteral("Set default DMX-1"));
     bSetDefaultDMX2 = make("bSetDefaultDMX2", placeOf(Panel7), QStringLiteral("Set default DMX-2"));
 
-    fEnableList = {bIncrement, bDecrement, bSet, bStoreDefault, bSetDefault, bSetDefaultDMX2,
-                   leDMXAdr,   cbDMXMode,  cbStatusLed};
+    fEnableList = {bIncrement,      bDecrement, bSet,      bStoreDefault, bSetDefault,
+                   bSetDefaultDMX2, leDMXAdr,   cbDMXMode, cbStatusLed};
 
     for (QWidget** placeholder : {&Panel4, &Panel5, &Panel6, &Panel7})
         delete std::exchange(*placeholder, nullptr);
@@ -49,8 +48,7 @@ void TMainForm::CreateTouchButtons()
         setTabOrder(order[i], order[i + 1]);
 }
 
-void TMainForm::SetControlsEnabled(bool enable, bool clear)
-{
+void TMainForm::SetControlsEnabled(bool enable, bool clear) {
     for (QWidget* control : fEnableList)
         control->setEnabled(enable);
     if (clear && !enable) {
@@ -63,8 +61,7 @@ void TMainForm::SetControlsEnabled(bool enable, bool clear)
         bSetDefaultDMX2->setEnabled(false);
 }
 
-void TMainForm::TouchButtonMouseDown(QObject* Sender, Qt::MouseButton, Qt::KeyboardModifiers, int, int)
-{
+void TMainForm::TouchButtonMouseDown(QObject* Sender, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
     if (Sender == bIncrement) {
         fRepeatDir = 1;
         StartRepeat();
@@ -84,14 +81,12 @@ void TMainForm::TouchButtonMouseDown(QObject* Sender, Qt::MouseButton, Qt::Keybo
     }
 }
 
-void TMainForm::TouchButtonMouseUp(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int)
-{
+void TMainForm::TouchButtonMouseUp(QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) {
     // Ends any repetition. Qt releases the implicit mouse grab by itself.
     delete std::exchange(fRepeatTimer, nullptr);
 }
 
-void TMainForm::StartRepeat()
-{
+void TMainForm::StartRepeat() {
     // A second press while one is held (a touch that also arrives as a mouse press, or the other
     // direction) keeps the running repetition; only the direction set just before applies.
     if (fRepeatTimer != nullptr)
@@ -105,8 +100,7 @@ void TMainForm::StartRepeat()
     connect(fRepeatTimer, &QTimer::timeout, this, &TMainForm::RepeatTimerTick);
 }
 
-void TMainForm::RepeatTimerTick()
-{
+void TMainForm::RepeatTimerTick() {
     if (fRepeatTimer == nullptr)
         return;
     // Accelerate: shorten the interval to 50 ms, then grow the step up to 10.
@@ -126,8 +120,7 @@ void TMainForm::RepeatTimerTick()
     leDMXAdr->setText(QString::number(address));
 }
 
-void TMainForm::StoreDefault()
-{
+void TMainForm::StoreDefault() {
     fDefault.Valid = true;
     bool isNumber = false;
     const int typed = leDMXAdr->text().toInt(&isNumber);
@@ -149,8 +142,7 @@ void TMainForm::StoreDefault()
     SetControlsEnabled(true, false);
 }
 
-void TMainForm::ApplyDefault(int address)
-{
+void TMainForm::ApplyDefault(int address) {
     leDMXAdr->setText(QString::number(address));
     if (fDefault.Mode < cbDMXMode->count())
         cbDMXMode->setCurrentIndex(fDefault.Mode); // a stored -1 removes the selection

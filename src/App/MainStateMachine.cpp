@@ -297,8 +297,9 @@ void TStateMachineRun::ReadingSequence() {
         fixture.AddPersonalityDescription(footprint, text);
         const TPersonalityDescription& d = *fixture.fPersonalityDescriptionList.at(i - 1);
         // One pass over the pattern, so a "%" in the fixture's text stays as it is.
-        f.cbDMXMode->addItem(QStringLiteral("%1. %2  (%3 channels)")
-                                 .arg(QString::number(i), d.Description, QString::number(d.DMX512SlotsRequired)));
+        f.cbDMXMode->addItem(
+            QStringLiteral("%1. %2  (%3 channels)")
+                .arg(QString::number(i), d.Description, QString::number(d.DMX512SlotsRequired)));
         // A new list selects its first item by itself; only the current personality may be selected.
         const int current = fixture.DMX512PersonalityCurrent - 1;
         f.cbDMXMode->setCurrentIndex(current >= 0 && current < f.cbDMXMode->count() ? current : -1);
@@ -336,7 +337,8 @@ void TStateMachineRun::Poll() {
         return;
     }
     // Any answer at all keeps the connection; whatever went wrong simply starts discovery again.
-    fCommand = std::make_unique<TRDMCommand>(f.FixtureData->UID, CC_DISCOVERY_COMMAND, PID_DISC_UN_MUTE, true);
+    fCommand =
+        std::make_unique<TRDMCommand>(f.FixtureData->UID, CC_DISCOVERY_COMMAND, PID_DISC_UN_MUTE, true);
     if (!f.ExecuteRDMCommand(*fCommand, fReply)) {
         f.fState = StateDiscovery;
     }

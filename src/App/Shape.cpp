@@ -2,12 +2,9 @@
 
 #include <QPainter>
 
-TShape::TShape(QWidget* parent) : QWidget(parent)
-{
-}
+TShape::TShape(QWidget* parent) : QWidget(parent) {}
 
-void TShape::paintEvent(QPaintEvent*)
-{
+void TShape::paintEvent(QPaintEvent*) {
     QPainter p(this);
     p.setPen(QPen(Qt::white, 1));
     p.setBrush(Qt::NoBrush);

@@ -15,8 +15,7 @@ struct TThemeRegistry {
     QString Active;
 };
 
-TThemeRegistry& Registry()
-{
+TThemeRegistry& Registry() {
     static TThemeRegistry registry;
     return registry;
 }
@@ -24,8 +23,7 @@ TThemeRegistry& Registry()
 const QString kNamePrefix = QStringLiteral("/* ZYL theme:");
 
 // Comments closed and braces balanced; quoted strings may hold either without counting.
-bool WellFormedSheet(const QString& text)
-{
+bool WellFormedSheet(const QString& text) {
     int depth = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
@@ -53,8 +51,7 @@ bool WellFormedSheet(const QString& text)
 
 namespace Themes {
 
-std::optional<TTheme> ParseTheme(const QByteArray& data)
-{
+std::optional<TTheme> ParseTheme(const QByteArray& data) {
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder.decode(data);
     if (decoder.hasError() || !text.startsWith(kNamePrefix))
@@ -69,8 +66,7 @@ std::optional<TTheme> ParseTheme(const QByteArray& data)
     return TTheme{name, text};
 }
 
-void RegisterBuiltInThemes()
-{
+void RegisterBuiltInThemes() {
     InitAppResources();
     for (const char* file : {":/themes/CobaltXEMedia.qss", ":/themes/ZYL01.qss"}) {
         QFile f(QString::fromLatin1(file));
@@ -81,23 +77,19 @@ void RegisterBuiltInThemes()
     }
 }
 
-void RegisterTheme(const TTheme& theme)
-{
+void RegisterTheme(const TTheme& theme) {
     Registry().Sheets.insert(theme.Name, theme.StyleSheet);
 }
 
-void UnregisterTheme(const QString& name)
-{
+void UnregisterTheme(const QString& name) {
     Registry().Sheets.remove(name);
 }
 
-bool ThemeExists(const QString& name)
-{
+bool ThemeExists(const QString& name) {
     return Registry().Sheets.contains(name);
 }
 
-bool TrySetStyle(const QString& name)
-{
+bool TrySetStyle(const QString& name) {
     auto& registry = Registry();
     const auto it = registry.Sheets.constFind(name);
     if (it == registry.Sheets.cend() || qApp == nullptr)
@@ -107,13 +99,11 @@ bool TrySetStyle(const QString& name)
     return true;
 }
 
-QString ActiveStyleName()
-{
+QString ActiveStyleName() {
     return Registry().Active;
 }
 
-std::optional<QString> LoadThemeFile(const QString& path)
-{
+std::optional<QString> LoadThemeFile(const QString& path) {
     QFile f(path);
     if (!f.exists() || !f.open(QIODevice::ReadOnly))
         return std::nullopt;
@@ -124,8 +114,7 @@ std::optional<QString> LoadThemeFile(const QString& path)
     return theme->Name;
 }
 
-bool SetStyleOrReport(const QString& name)
-{
+bool SetStyleOrReport(const QString& name) {
     if (TrySetStyle(name))
         return true;
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"),

@@ -6,8 +6,7 @@
 #include <QMouseEvent>
 #include <QTouchEvent>
 
-TTouchButton::TTouchButton(QWidget* owner) : QPushButton(owner)
-{
+TTouchButton::TTouchButton(QWidget* owner) : QPushButton(owner) {
     // A touch is taken as a touch, not as the system's emulated (and delayed) mouse press.
     setAttribute(Qt::WA_AcceptTouchEvents);
     // Where the system asks a window handle whether a touch may wait for press-and-hold, the
@@ -16,9 +15,8 @@ TTouchButton::TTouchButton(QWidget* owner) : QPushButton(owner)
         setAttribute(Qt::WA_NativeWindow);
 }
 
-void TTouchButton::SetParams(QWidget* aParent, const TRect& R, const QString& aCaption,
-                             TMouseEvent aOnDown, TMouseEvent aOnUp)
-{
+void TTouchButton::SetParams(QWidget* aParent, const TRect& R, const QString& aCaption, TMouseEvent aOnDown,
+                             TMouseEvent aOnUp) {
     setParent(aParent);
     if (aParent != nullptr)
         setFont(aParent->font()); // the caption in the parent's font, also under a style sheet
@@ -30,34 +28,29 @@ void TTouchButton::SetParams(QWidget* aParent, const TRect& R, const QString& aC
         show();
 }
 
-void TTouchButton::Down(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos)
-{
+void TTouchButton::Down(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos) {
     fHeld = true;
     if (fOnMouseDown)
         fOnMouseDown(this, button, shift, pos.x(), pos.y());
 }
 
-void TTouchButton::Up(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos)
-{
+void TTouchButton::Up(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint pos) {
     fHeld = false;
     if (fOnMouseUp)
         fOnMouseUp(this, button, shift, pos.x(), pos.y());
 }
 
-void TTouchButton::mousePressEvent(QMouseEvent* e)
-{
+void TTouchButton::mousePressEvent(QMouseEvent* e) {
     QPushButton::mousePressEvent(e); // pressed look
     Down(e->button(), e->modifiers(), e->position().toPoint());
 }
 
-void TTouchButton::mouseReleaseEvent(QMouseEvent* e)
-{
+void TTouchButton::mouseReleaseEvent(QMouseEvent* e) {
     QPushButton::mouseReleaseEvent(e);
     Up(e->button(), e->modifiers(), e->position().toPoint());
 }
 
-bool TTouchButton::event(QEvent* e)
-{
+bool TTouchButton::event(QEvent* e) {
     switch (e->type()) {
     case QEvent::TouchBegin: {
         // Accepting the touch keeps Qt from synthesising a mouse press for it as well.
@@ -86,8 +79,7 @@ bool TTouchButton::event(QEvent* e)
     }
 }
 
-void TTouchButton::changeEvent(QEvent* e)
-{
+void TTouchButton::changeEvent(QEvent* e) {
     // A disabled button gets no release any more; a press it still holds ends here, so that
     // whatever the press started (the address repetition) does not run on unseen.
     if (e->type() == QEvent::EnabledChange && !isEnabled() && fHeld) {
@@ -97,8 +89,7 @@ void TTouchButton::changeEvent(QEvent* e)
     QPushButton::changeEvent(e);
 }
 
-bool TTouchButton::nativeEvent(const QByteArray& eventType, void* message, qintptr* result)
-{
+bool TTouchButton::nativeEvent(const QByteArray& eventType, void* message, qintptr* result) {
     // The system's touch query becomes an immediate press (its answer turns press-and-hold off).
     std::intptr_t answer = 0;
     if (Platform::AnswerTouchPressQuery(eventType.constData(), message, &answer)) {

@@ -15,8 +15,8 @@ struct TRect {
 };
 
 // Mouse handler: sender, mouse button, modifier keys, x, y (in the button's coordinates).
-using TMouseEvent = std::function<void(QObject* Sender, Qt::MouseButton Button,
-                                       Qt::KeyboardModifiers Shift, int X, int Y)>;
+using TMouseEvent =
+    std::function<void(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y)>;
 
 class TTouchButton : public QPushButton {
     Q_OBJECT

@@ -9,8 +9,7 @@
 #include <windows.h>
 #endif
 
-int main(int, char* argv[])
-{
+int main(int, char* argv[]) {
 #if defined(_MSC_VER) && defined(_DEBUG)
     // Under a debugger, report the memory still allocated at exit.
     if (IsDebuggerPresent())

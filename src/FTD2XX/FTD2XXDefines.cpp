@@ -2,8 +2,7 @@
 
 #include <array>
 
-std::string FTStatusToString(FT_STATUS status)
-{
+std::string FTStatusToString(FT_STATUS status) {
     static constexpr std::array<const char*, 19> texts = {
         "Undefined error code", // FT_OK is no error to describe
         "FT_INVALID_HANDLE",

@@ -89,7 +89,8 @@ using TFT_Write = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, void* buffer, FT_DWO
                                           FT_DWORD* bytesWritten);
 using TFT_Read = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, void* buffer, FT_DWORD bytesToRead,
                                          FT_DWORD* bytesReturned);
-using TFT_SetTimeouts = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, FT_DWORD readTimeout, FT_DWORD writeTimeout);
+using TFT_SetTimeouts = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, FT_DWORD readTimeout,
+                                                FT_DWORD writeTimeout);
 
 // Text of a D2XX status; "Undefined error code" for 0 and anything above 18.
 std::string FTStatusToString(FT_STATUS status);

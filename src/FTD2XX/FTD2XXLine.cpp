@@ -23,19 +23,16 @@ constexpr int DiscoveryResponseLen = 17;  // separator, 12 encoded UID bytes, 4 
 
 // ---- Line ---------------------------------------------------------------------------------------
 
-bool TFTD2XXWrapper::IsValidInterface(int devIdx) const
-{
+bool TFTD2XXWrapper::IsValidInterface(int devIdx) const {
     return devIdx >= 0 && devIdx < InterfaceCount();
 }
 
-FT_HANDLE TFTD2XXWrapper::InterfaceHandle(int devIdx) const
-{
+FT_HANDLE TFTD2XXWrapper::InterfaceHandle(int devIdx) const {
     return fInterfaceList[static_cast<std::size_t>(devIdx)]->fDeviceHandle;
 }
 
 // The break is a zero byte at a lowered baud rate; the statuses are kept but none stops the frame.
-void TFTD2XXWrapper::SendBreakAndData(FT_HANDLE handle, const void* pData, FT_DWORD Length)
-{
+void TFTD2XXWrapper::SendBreakAndData(FT_HANDLE handle, const void* pData, FT_DWORD Length) {
     std::uint8_t breakByte = BreakByte;
     FT_DWORD written = 0;
     StoreStatus(Call(FTSetBaudRate, handle, BreakBaudRate));
@@ -45,16 +42,14 @@ void TFTD2XXWrapper::SendBreakAndData(FT_HANDLE handle, const void* pData, FT_DW
     StoreStatus(Call(FTWrite, handle, const_cast<void*>(pData), Length, &written));
 }
 
-void TFTD2XXWrapper::TransmitDMXPackage(int devIdx, const TDMXBuffer& DMXPackage)
-{
+void TFTD2XXWrapper::TransmitDMXPackage(int devIdx, const TDMXBuffer& DMXPackage) {
     TDMXBuffer frame = DMXPackage;
     if (!IsValidInterface(devIdx))
         return;
     SendBreakAndData(InterfaceHandle(devIdx), frame.Buffer, sizeof(frame.Buffer));
 }
 
-void TFTD2XXWrapper::StreamDataWithBreak(int devIdx, const void* pData, int Length)
-{
+void TFTD2XXWrapper::StreamDataWithBreak(int devIdx, const void* pData, int Length) {
     if (!IsValidInterface(devIdx))
         return;
     // A negative length would reach the driver as a huge unsigned count.
@@ -62,26 +57,22 @@ void TFTD2XXWrapper::StreamDataWithBreak(int devIdx, const void* pData, int Leng
     SendBreakAndData(InterfaceHandle(devIdx), pData, count);
 }
 
-void TFTD2XXWrapper::SetTransmit(int devIdx)
-{
+void TFTD2XXWrapper::SetTransmit(int devIdx) {
     if (IsValidInterface(devIdx))
         StoreStatus(Call(FTClrRts, InterfaceHandle(devIdx)));
 }
 
-void TFTD2XXWrapper::SetRecieve(int devIdx)
-{
+void TFTD2XXWrapper::SetRecieve(int devIdx) {
     if (IsValidInterface(devIdx))
         StoreStatus(Call(FTSetRts, InterfaceHandle(devIdx)));
 }
 
-void TFTD2XXWrapper::PurgeInBuf(int devIdx)
-{
+void TFTD2XXWrapper::PurgeInBuf(int devIdx) {
     if (IsValidInterface(devIdx))
         StoreStatus(Call(FTPurge, InterfaceHandle(devIdx), FT_PURGE_RX));
 }
 
-void TFTD2XXWrapper::GetStatus(int devIdx, std::uint32_t& rxQueueCount, std::uint32_t& txQueueCount)
-{
+void TFTD2XXWrapper::GetStatus(int devIdx, std::uint32_t& rxQueueCount, std::uint32_t& txQueueCount) {
     rxQueueCount = 0;
     txQueueCount = 0;
     if (!IsValidInterface(devIdx))
@@ -94,8 +85,7 @@ void TFTD2XXWrapper::GetStatus(int devIdx, std::uint32_t& rxQueueCount, std::uin
     txQueueCount = tx;
 }
 
-void TFTD2XXWrapper::ReadData(int devIdx, void* Buffer, int toRead, int& Read)
-{
+void TFTD2XXWrapper::ReadData(int devIdx, void* Buffer, int toRead, int& Read) {
     if (!IsValidInterface(devIdx))
         return;
     FT_DWORD count = 0;
@@ -104,22 +94,21 @@ void TFTD2XXWrapper::ReadData(int devIdx, void* Buffer, int toRead, int& Read)
     Read = static_cast<int>(std::min<FT_DWORD>(count, wanted));
 }
 
-void TFTD2XXWrapper::SetTimeOuts(int devIdx, std::uint32_t ReadTimeOut, std::uint32_t WriteTimeout)
-{
+void TFTD2XXWrapper::SetTimeOuts(int devIdx, std::uint32_t ReadTimeOut, std::uint32_t WriteTimeout) {
     if (IsValidInterface(devIdx))
-        StoreStatus(Call(FTSetTimeOuts, InterfaceHandle(devIdx), FT_DWORD{ReadTimeOut}, FT_DWORD{WriteTimeout}));
+        StoreStatus(
+            Call(FTSetTimeOuts, InterfaceHandle(devIdx), FT_DWORD{ReadTimeOut}, FT_DWORD{WriteTimeout}));
 }
 
-void TFTD2XXWrapper::SetDMXBuffer(const void* p, int Length)
-{
+void TFTD2XXWrapper::SetDMXBuffer(const void* p, int Length) {
     if (p == nullptr || Length <= 0)
         return;
     std::lock_guard<std::mutex> guard(DMXLock);
-    std::memcpy(fOutData.Buffer, p, std::min<std::size_t>(static_cast<std::size_t>(Length), sizeof(fOutData.Buffer)));
+    std::memcpy(fOutData.Buffer, p,
+                std::min<std::size_t>(static_cast<std::size_t>(Length), sizeof(fOutData.Buffer)));
 }
 
-void TFTD2XXWrapper::SetDMXData(const void* p, int Length)
-{
+void TFTD2XXWrapper::SetDMXData(const void* p, int Length) {
     std::lock_guard<std::mutex> guard(DMXLock);
     fOutData.Frame.StartCode = 0;
     if (p == nullptr || Length <= 0)
@@ -136,11 +125,8 @@ class TFTD2XXWrapper::RefreshSuspension {
   public:
     RefreshSuspension(TFTD2XXWrapper& wrapper, int devIdx, bool transmitOnResume)
         : fWrapper(wrapper), fDevIdx(devIdx), fTransmitOnResume(transmitOnResume),
-          fSuspended(wrapper.SuspendRefresh())
-    {
-    }
-    ~RefreshSuspension()
-    {
+          fSuspended(wrapper.SuspendRefresh()) {}
+    ~RefreshSuspension() {
         if (!fSuspended || fKeepSuspended)
             return;
         if (fTransmitOnResume)
@@ -163,8 +149,7 @@ class TFTD2XXWrapper::RefreshSuspension {
 
 // Stops the refresh and waits until one that had started has ended (two ticks), then lets the
 // line settle. False when the refresh was already off.
-bool TFTD2XXWrapper::SuspendRefresh()
-{
+bool TFTD2XXWrapper::SuspendRefresh() {
     bool wasRunning = false;
     if (!fDisableDMXStream.compare_exchange_strong(wasRunning, true))
         return false;
@@ -173,7 +158,8 @@ bool TFTD2XXWrapper::SuspendRefresh()
     const bool served = hMMTimer != 0 && ActiveWrapper.load() == this;
     const std::int64_t ticksAtStart = fMMTicks.load();
     const std::uint32_t waitStart = Platform::TimeGetTime();
-    while (served && fMMTicks.load() - ticksAtStart < 2 && Platform::TimeGetTime() - waitStart <= TickWaitLimitMs)
+    while (served && fMMTicks.load() - ticksAtStart < 2 &&
+           Platform::TimeGetTime() - waitStart <= TickWaitLimitMs)
         std::this_thread::yield();
     Platform::Sleep(RDMPreDelay);
     return true;
@@ -181,8 +167,7 @@ bool TFTD2XXWrapper::SuspendRefresh()
 
 // Sends a request with the line in transmit and an empty receive buffer, then turns the line
 // around for the reply.
-void TFTD2XXWrapper::SendRequestForReply(int devIdx, const void* pData, int Length)
-{
+void TFTD2XXWrapper::SendRequestForReply(int devIdx, const void* pData, int Length) {
     SetTransmit(devIdx);
     PurgeInBuf(devIdx);
     StreamDataWithBreak(devIdx, pData, Length);
@@ -190,8 +175,7 @@ void TFTD2XXWrapper::SendRequestForReply(int devIdx, const void* pData, int Leng
 }
 
 // Reads one received byte if one waits.
-bool TFTD2XXWrapper::PollByte(int devIdx, std::uint8_t& byte)
-{
+bool TFTD2XXWrapper::PollByte(int devIdx, std::uint8_t& byte) {
     std::uint32_t rx = 0;
     std::uint32_t tx = 0;
     GetStatus(devIdx, rx, tx);
@@ -202,9 +186,8 @@ bool TFTD2XXWrapper::PollByte(int devIdx, std::uint8_t& byte)
     return read == 1;
 }
 
-bool TFTD2XXWrapper::RDMCommandWithResponse(int DevIdx, const TRDMCommand& Command, TRDMResponseData& ResponseData,
-                                            std::uint32_t Timeout)
-{
+bool TFTD2XXWrapper::RDMCommandWithResponse(int DevIdx, const TRDMCommand& Command,
+                                            TRDMResponseData& ResponseData, std::uint32_t Timeout) {
     if (!IsValidInterface(DevIdx))
         return false;
     RefreshSuspension suspension(*this, DevIdx, true);
@@ -227,8 +210,7 @@ bool TFTD2XXWrapper::RDMCommandWithResponse(int DevIdx, const TRDMCommand& Comma
     return ResponseData.ResponseLen > 2 && ResponseData.ResponseLen == expectedLen();
 }
 
-bool TFTD2XXWrapper::SendRDMCommand(int DevIdx, const void* pData, int DataLength, bool EnableRx)
-{
+bool TFTD2XXWrapper::SendRDMCommand(int DevIdx, const void* pData, int DataLength, bool EnableRx) {
     if (!IsValidInterface(DevIdx))
         return false;
     RefreshSuspension suspension(*this, DevIdx, false);
@@ -236,8 +218,7 @@ bool TFTD2XXWrapper::SendRDMCommand(int DevIdx, const void* pData, int DataLengt
         suspension.KeepSuspended(); // the line waits in receive direction: the refresh must stay off
     struct PauseWithoutReception {
         bool pause;
-        ~PauseWithoutReception()
-        {
+        ~PauseWithoutReception() {
             if (pause)
                 Platform::Sleep(PauseAfterSendWithoutReception);
         }
@@ -252,8 +233,8 @@ bool TFTD2XXWrapper::SendRDMCommand(int DevIdx, const void* pData, int DataLengt
     return fLastFTD2XXError.load() == FT_OK;
 }
 
-bool TFTD2XXWrapper::DiscoveryCommand(int DevIdx, const TRDMDiscoveryUniqueBranch& Discovery, TUID& UID, int TimeOut)
-{
+bool TFTD2XXWrapper::DiscoveryCommand(int DevIdx, const TRDMDiscoveryUniqueBranch& Discovery, TUID& UID,
+                                      int TimeOut) {
     if (!IsValidInterface(DevIdx))
         return false;
     RefreshSuspension suspension(*this, DevIdx, true);

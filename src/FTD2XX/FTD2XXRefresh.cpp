@@ -26,8 +26,7 @@ std::atomic<bool> TimerPeriodRaisedFlag{false};
 
 // Registers or unregisters the calling timer thread when the request changed; the first
 // registration attempt also raises the timer resolution.
-void UpdateThreadBoost()
-{
+void UpdateThreadBoost() {
     if (AVRTBoostRequest.load() == AVRTBoostActive.load())
         return;
     std::lock_guard<std::mutex> guard(BoostLock);
@@ -64,8 +63,7 @@ namespace FTD2XXUnit {
 std::atomic<TFTD2XXWrapper*> ActiveWrapper{nullptr};
 std::atomic<bool> AVRTBoostRequest{false};
 
-void EndTimerPeriod()
-{
+void EndTimerPeriod() {
     std::lock_guard<std::mutex> guard(BoostLock);
     if (TimerPeriodRaisedFlag.load()) {
         Platform::TimeEndPeriod(Unit().MMTimeCaps.wPeriodMin);
@@ -77,46 +75,55 @@ void EndTimerPeriod()
 
 // ---- Background refresh -------------------------------------------------------------------------
 
-bool TFTD2XXWrapper::DMXStreamDisabled() const { return fDisableDMXStream.load(); }
-void TFTD2XXWrapper::SetDMXStreamDisabled(bool v) { fDisableDMXStream.store(v); }
+bool TFTD2XXWrapper::DMXStreamDisabled() const {
+    return fDisableDMXStream.load();
+}
+void TFTD2XXWrapper::SetDMXStreamDisabled(bool v) {
+    fDisableDMXStream.store(v);
+}
 
 // The timer thread copies the frame under DMXLock, so reading and writing it whole takes the lock too.
-TDMXBuffer TFTD2XXWrapper::OutData() const
-{
+TDMXBuffer TFTD2XXWrapper::OutData() const {
     std::lock_guard<std::mutex> guard(DMXLock);
     return fOutData;
 }
 
-void TFTD2XXWrapper::SetOutData(const TDMXBuffer& v)
-{
+void TFTD2XXWrapper::SetOutData(const TDMXBuffer& v) {
     std::lock_guard<std::mutex> guard(DMXLock);
     fOutData = v;
 }
 
-std::int64_t TFTD2XXWrapper::GetPacketCount(int Idx) const
-{
+std::int64_t TFTD2XXWrapper::GetPacketCount(int Idx) const {
     if (!IsValidInterface(Idx))
         return -1;
     return fInterfaceList[static_cast<std::size_t>(Idx)]->OutPacketCount();
 }
 
-bool TFTD2XXWrapper::AVRTBoost() { return AVRTBoostRequest.load(); }
+bool TFTD2XXWrapper::AVRTBoost() {
+    return AVRTBoostRequest.load();
+}
 
-void TFTD2XXWrapper::SetAVRTBoost(bool v)
-{
+void TFTD2XXWrapper::SetAVRTBoost(bool v) {
     std::lock_guard<std::mutex> guard(BoostLock);
     if (v != AVRTBoostActive.load())
         AVRTBoostRequest.store(v);
 }
 
-Platform::TimeCaps TFTD2XXWrapper::MMTimeCaps() { return Unit().MMTimeCaps; }
-bool TFTD2XXWrapper::UsingPerformanceCounter() { return Unit().UsingPerformanceCounter; }
-std::int64_t TFTD2XXWrapper::MABPFCount() { return Unit().MABPFCount; }
-bool TFTD2XXWrapper::TimerPeriodRaised() { return TimerPeriodRaisedFlag.load(); }
+Platform::TimeCaps TFTD2XXWrapper::MMTimeCaps() {
+    return Unit().MMTimeCaps;
+}
+bool TFTD2XXWrapper::UsingPerformanceCounter() {
+    return Unit().UsingPerformanceCounter;
+}
+std::int64_t TFTD2XXWrapper::MABPFCount() {
+    return Unit().MABPFCount;
+}
+bool TFTD2XXWrapper::TimerPeriodRaised() {
+    return TimerPeriodRaisedFlag.load();
+}
 
 // Sends the current frame to every opened cable; runs on the timer thread.
-void TFTD2XXWrapper::RefreshDMX()
-{
+void TFTD2XXWrapper::RefreshDMX() {
     TDMXBuffer frame;
     std::vector<TDMXInterface*> interfaces;
     {
@@ -137,8 +144,7 @@ void TFTD2XXWrapper::RefreshDMX()
     }
 }
 
-void MMTimerCallback(std::uint32_t /*timerId*/, void* user)
-{
+void MMTimerCallback(std::uint32_t /*timerId*/, void* user) {
     try {
         UpdateThreadBoost();
 
@@ -155,8 +161,7 @@ void MMTimerCallback(std::uint32_t /*timerId*/, void* user)
             return;
         struct RefreshEnd {
             std::uint32_t startedAt;
-            ~RefreshEnd()
-            {
+            ~RefreshEnd() {
                 LastRefreshTime.store(startedAt);
                 Platform::Sleep(PauseAfterRefreshMs);
             }

@@ -7,8 +7,7 @@ const TDMXBuffer DMXBuffer{};
 
 namespace FTD2XXUnit {
 
-UnitState::UnitState()
-{
+UnitState::UnitState() {
     std::int64_t frequency = 0;
     UsingPerformanceCounter = Platform::QueryPerformanceFrequency(frequency);
     if (UsingPerformanceCounter) {
@@ -21,20 +20,16 @@ UnitState::UnitState()
     Avrt = Platform::LoadThreadBoost();
 }
 
-UnitState::~UnitState()
-{
+UnitState::~UnitState() {
     Platform::ReleaseThreadBoost();
 }
 
-UnitState& Unit()
-{
+UnitState& Unit() {
     static UnitState state;
     return state;
 }
 
-
-void WaitMarkAfterBreak()
-{
+void WaitMarkAfterBreak() {
     const UnitState& unit = Unit();
     if (!unit.UsingPerformanceCounter) {
         Platform::Sleep(1);

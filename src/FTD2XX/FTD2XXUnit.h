@@ -42,9 +42,7 @@ void EndTimerPeriod();
 void WaitMarkAfterBreak();
 
 // A call through an entry point the library did not offer fails like a call the driver refused.
-template <typename Fn, typename... Args>
-FT_STATUS Call(Fn entryPoint, Args... args)
-{
+template <typename Fn, typename... Args> FT_STATUS Call(Fn entryPoint, Args... args) {
     if (entryPoint == nullptr)
         return FT_NOT_SUPPORTED;
     return entryPoint(args...);

@@ -15,8 +15,7 @@ constexpr std::uint32_t DLLErrorIndexOutOfBounds = 0x2000;
 constexpr FT_DWORD AcceptedDeviceID = 0x04036001;
 constexpr const char* AcceptedDescriptions[] = {"FT232R USB UART", "USB-RS485 Cable"};
 
-bool IsAcceptedDevice(const FT_DEVICE_LIST_INFO_NODE& record)
-{
+bool IsAcceptedDevice(const FT_DEVICE_LIST_INFO_NODE& record) {
     if ((record.Flags & FT_FLAGS_OPENED) != 0)
         return false;
     if (record.ID != AcceptedDeviceID || record.Type != FT_DEVICE_232R)
@@ -28,8 +27,7 @@ bool IsAcceptedDevice(const FT_DEVICE_LIST_INFO_NODE& record)
     return !AnsiArrayToString(record.SerialNumber, sizeof(record.SerialNumber)).empty();
 }
 
-std::string FormatIndexOutOfBounds(int idx)
-{
+std::string FormatIndexOutOfBounds(int idx) {
     return "Device Index out of bounds (" + std::to_string(idx) + ")";
 }
 
@@ -37,40 +35,35 @@ std::string FormatIndexOutOfBounds(int idx)
 
 // ---- Devices and interfaces ---------------------------------------------------------------------
 
-std::string TFTD2XXDevice::SerialNumberString() const
-{
+std::string TFTD2XXDevice::SerialNumberString() const {
     return AnsiArrayToString(fSerialNumber, sizeof(fSerialNumber));
 }
 
-std::string TFTD2XXDevice::DeviceDescriptionString() const
-{
+std::string TFTD2XXDevice::DeviceDescriptionString() const {
     return AnsiArrayToString(fDescription, sizeof(fDescription));
 }
 
-int TDeviceList::DeviceIndexOfID(const std::string& aID) const
-{
+int TDeviceList::DeviceIndexOfID(const std::string& aID) const {
     for (const auto& device : *this) {
-        if (TFTD2XXWrapper::MakeDeviceID(device->DeviceDescriptionString(), device->SerialNumberString()) == aID)
+        if (TFTD2XXWrapper::MakeDeviceID(device->DeviceDescriptionString(), device->SerialNumberString()) ==
+            aID)
             return static_cast<int>(device->fFTD2XXDeviceIndex);
     }
     return -1;
 }
 
-TDMXInterface::~TDMXInterface()
-{
+TDMXInterface::~TDMXInterface() {
     if (fWrapper != nullptr)
         Call(fWrapper->FTClose, fDeviceHandle); // closing status is of no use to anyone
 }
 
 // ---- Construction and binding -------------------------------------------------------------------
 
-TFTD2XXWrapper::TFTD2XXWrapper() : fDLLName(FTD2XX_LIBRARY_NAME)
-{
+TFTD2XXWrapper::TFTD2XXWrapper() : fDLLName(FTD2XX_LIBRARY_NAME) {
     Unit(); // the unit state is ready before any wrapper works
 }
 
-TFTD2XXWrapper::~TFTD2XXWrapper()
-{
+TFTD2XXWrapper::~TFTD2XXWrapper() {
     if (hMMTimer != 0) {
         Platform::TimeKillEvent(hMMTimer); // returns once no callback runs any more
         hMMTimer = 0;
@@ -89,13 +82,11 @@ TFTD2XXWrapper::~TFTD2XXWrapper()
     EndTimerPeriod();
 }
 
-bool TFTD2XXWrapper::Initialize()
-{
+bool TFTD2XXWrapper::Initialize() {
     return LoadDLL();
 }
 
-void* TFTD2XXWrapper::ResolveFunction(const char* Name)
-{
+void* TFTD2XXWrapper::ResolveFunction(const char* Name) {
     void* address = Platform::GetSymbol(hDLL, Name);
     if (address == nullptr) {
         fLastDLLErrorCode = DLLErrorMissing;
@@ -104,8 +95,7 @@ void* TFTD2XXWrapper::ResolveFunction(const char* Name)
     return address;
 }
 
-void TFTD2XXWrapper::ForgetEntryPoints()
-{
+void TFTD2XXWrapper::ForgetEntryPoints() {
     fGetLibraryVersion = nullptr;
     FTCreateDeviceInfoList = nullptr;
     FTGetDeviceInfoList = nullptr;
@@ -129,15 +119,12 @@ void TFTD2XXWrapper::ForgetEntryPoints()
 }
 
 namespace {
-template <typename Fn>
-void Resolve(Fn& field, void* address)
-{
+template <typename Fn> void Resolve(Fn& field, void* address) {
     field = reinterpret_cast<Fn>(address);
 }
 } // namespace
 
-bool TFTD2XXWrapper::LoadDLL()
-{
+bool TFTD2XXWrapper::LoadDLL() {
     if (hDLL != nullptr)
         return false; // a wrapper binds once
 
@@ -198,24 +185,38 @@ bool TFTD2XXWrapper::LoadDLL()
     return fLastDLLErrorCode == 0;
 }
 
-std::string TFTD2XXWrapper::LastDLLErrorString() const { return fLastDLLErrorString; }
-std::uint32_t TFTD2XXWrapper::LastDLLErrorCode() const { return fLastDLLErrorCode; }
-std::uint32_t TFTD2XXWrapper::LastFTD2XXError() const { return fLastFTD2XXError.load(); }
-std::uint32_t TFTD2XXWrapper::FTLibraryVersion() const { return fFTD2XXLibraryVersion; }
-std::string TFTD2XXWrapper::LoadedDLLFileName() const { return fLoadedDLLFileName; }
-std::uint32_t TFTD2XXWrapper::LastMMResult() const { return fLastMMResult; }
-std::int64_t TFTD2XXWrapper::MMTicks() const { return fMMTicks.load(); }
-void TFTD2XXWrapper::SetMMTicks(std::int64_t v) { fMMTicks.store(v); }
+std::string TFTD2XXWrapper::LastDLLErrorString() const {
+    return fLastDLLErrorString;
+}
+std::uint32_t TFTD2XXWrapper::LastDLLErrorCode() const {
+    return fLastDLLErrorCode;
+}
+std::uint32_t TFTD2XXWrapper::LastFTD2XXError() const {
+    return fLastFTD2XXError.load();
+}
+std::uint32_t TFTD2XXWrapper::FTLibraryVersion() const {
+    return fFTD2XXLibraryVersion;
+}
+std::string TFTD2XXWrapper::LoadedDLLFileName() const {
+    return fLoadedDLLFileName;
+}
+std::uint32_t TFTD2XXWrapper::LastMMResult() const {
+    return fLastMMResult;
+}
+std::int64_t TFTD2XXWrapper::MMTicks() const {
+    return fMMTicks.load();
+}
+void TFTD2XXWrapper::SetMMTicks(std::int64_t v) {
+    fMMTicks.store(v);
+}
 
-void TFTD2XXWrapper::StoreStatus(FT_STATUS status)
-{
+void TFTD2XXWrapper::StoreStatus(FT_STATUS status) {
     fLastFTD2XXError.store(status);
 }
 
 // ---- Cables -------------------------------------------------------------------------------------
 
-bool TFTD2XXWrapper::ScanDevices()
-{
+bool TFTD2XXWrapper::ScanDevices() {
     if (hDLL == nullptr) {
         fDeviceList.clear(); // no driver, no cable: the caller reports the missing cable
         return false;
@@ -249,8 +250,7 @@ bool TFTD2XXWrapper::ScanDevices()
     return fLastFTD2XXError.load() == FT_OK;
 }
 
-bool TFTD2XXWrapper::OpenAvailableInterfaceByIndex(int Idx)
-{
+bool TFTD2XXWrapper::OpenAvailableInterfaceByIndex(int Idx) {
     if (!ScanDevices())
         return false;
     if (Idx < 0 || Idx >= DeviceCount()) {
@@ -259,8 +259,8 @@ bool TFTD2XXWrapper::OpenAvailableInterfaceByIndex(int Idx)
         return false;
     }
     FT_HANDLE handle = nullptr;
-    FT_STATUS status = Call(FTOpen, static_cast<int>(fDeviceList[static_cast<std::size_t>(Idx)]->fFTD2XXDeviceIndex),
-                            &handle);
+    FT_STATUS status = Call(
+        FTOpen, static_cast<int>(fDeviceList[static_cast<std::size_t>(Idx)]->fFTD2XXDeviceIndex), &handle);
     StoreStatus(status);
     if (status != FT_OK)
         return false;
@@ -276,11 +276,15 @@ bool TFTD2XXWrapper::OpenAvailableInterfaceByIndex(int Idx)
             StoreStatus(status);
         }
     };
-    step([&] { return Call(FTGetDeviceInfo, handle, &type, &id, serial, description, static_cast<void*>(nullptr)); });
+    step([&] {
+        return Call(FTGetDeviceInfo, handle, &type, &id, serial, description, static_cast<void*>(nullptr));
+    });
     step([&] { return Call(FTSetBaudRate, handle, DMXBaudRate); });
     step([&] { return Call(FTSetDataCharacteristics, handle, FT_BITS_8, FT_STOP_BITS_2, FT_PARITY_NONE); });
     step([&] { return Call(FTSetFlowControl, handle, FT_FLOW_NONE, std::uint8_t{0}, std::uint8_t{0}); });
-    step([&] { return Call(FTSetChars, handle, std::uint8_t{0}, std::uint8_t{0}, std::uint8_t{0}, std::uint8_t{0}); });
+    step([&] {
+        return Call(FTSetChars, handle, std::uint8_t{0}, std::uint8_t{0}, std::uint8_t{0}, std::uint8_t{0});
+    });
     step([&] { return Call(FTPurge, handle, FT_PURGE_RX | FT_PURGE_TX); });
     step([&] { return Call(FTClrRts, handle); });
     if (status != FT_OK) {
@@ -296,25 +300,28 @@ bool TFTD2XXWrapper::OpenAvailableInterfaceByIndex(int Idx)
     return true;
 }
 
-int TFTD2XXWrapper::DeviceCount() const { return static_cast<int>(fDeviceList.size()); }
-int TFTD2XXWrapper::InterfaceCount() const { return static_cast<int>(fInterfaceList.size()); }
-const TDeviceList& TFTD2XXWrapper::DeviceList() const { return fDeviceList; }
+int TFTD2XXWrapper::DeviceCount() const {
+    return static_cast<int>(fDeviceList.size());
+}
+int TFTD2XXWrapper::InterfaceCount() const {
+    return static_cast<int>(fInterfaceList.size());
+}
+const TDeviceList& TFTD2XXWrapper::DeviceList() const {
+    return fDeviceList;
+}
 
-std::string TFTD2XXWrapper::GetDeviceDescription(int Idx) const
-{
+std::string TFTD2XXWrapper::GetDeviceDescription(int Idx) const {
     if (Idx < 0 || Idx >= DeviceCount())
         return {};
     return fDeviceList[static_cast<std::size_t>(Idx)]->DeviceDescriptionString();
 }
 
-std::string TFTD2XXWrapper::GetDeviceSerialNo(int Idx) const
-{
+std::string TFTD2XXWrapper::GetDeviceSerialNo(int Idx) const {
     if (Idx < 0 || Idx >= DeviceCount())
         return {};
     return fDeviceList[static_cast<std::size_t>(Idx)]->SerialNumberString();
 }
 
-std::string TFTD2XXWrapper::MakeDeviceID(const std::string& description, const std::string& serial)
-{
+std::string TFTD2XXWrapper::MakeDeviceID(const std::string& description, const std::string& serial) {
     return description + " " + serial;
 }

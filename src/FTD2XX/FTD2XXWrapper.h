@@ -28,7 +28,7 @@ union TDMXBuffer {
 static_assert(sizeof(TDMXBuffer) == 513);
 
 // Unit-level state, one copy per process.
-extern std::mutex DMXLock;       // guards fOutData and additions to the interface lists
+extern std::mutex DMXLock;         // guards fOutData and additions to the interface lists
 extern const TDMXBuffer DMXBuffer; // all-zero idle frame
 
 class TFTD2XXWrapper;

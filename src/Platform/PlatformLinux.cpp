@@ -24,28 +24,24 @@ namespace Platform {
 
 // ---- Dynamic libraries ------------------------------------------------------------------------
 
-LibraryHandle LoadDynamicLibrary(const std::string& pathOrName)
-{
+LibraryHandle LoadDynamicLibrary(const std::string& pathOrName) {
     if (pathOrName.empty())
         return nullptr; // dlopen("") would hand back the executable itself
     return dlopen(pathOrName.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
-void* GetSymbol(LibraryHandle lib, const char* name)
-{
+void* GetSymbol(LibraryHandle lib, const char* name) {
     if (lib == nullptr || name == nullptr)
         return nullptr;
     return dlsym(lib, name);
 }
 
-void FreeDynamicLibrary(LibraryHandle lib)
-{
+void FreeDynamicLibrary(LibraryHandle lib) {
     if (lib != nullptr)
         dlclose(lib);
 }
 
-std::string ModuleFileName(LibraryHandle lib)
-{
+std::string ModuleFileName(LibraryHandle lib) {
     if (lib == nullptr)
         return {};
     link_map* map = nullptr;
@@ -54,16 +50,14 @@ std::string ModuleFileName(LibraryHandle lib)
     return map->l_name; // the file the loader actually mapped, after its search
 }
 
-LibraryHandle LoadSystemLibrary(const std::string& name)
-{
+LibraryHandle LoadSystemLibrary(const std::string& name) {
     // The loader searches no working folder on Linux; a plain name finds the system's copy.
     if (name.empty() || name.find('/') != std::string::npos)
         return nullptr;
     return dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
-std::string ExecutablePath()
-{
+std::string ExecutablePath() {
     std::vector<char> buffer(256);
     for (;;) {
         const ssize_t n = readlink("/proc/self/exe", buffer.data(), buffer.size());
@@ -82,8 +76,7 @@ namespace {
 constexpr long NanosPerMilli = 1'000'000;
 constexpr long NanosPerSecond = 1'000'000'000;
 
-void AddNanos(timespec& t, long nanos)
-{
+void AddNanos(timespec& t, long nanos) {
     t.tv_nsec += nanos;
     while (t.tv_nsec >= NanosPerSecond) {
         t.tv_nsec -= NanosPerSecond;
@@ -91,8 +84,7 @@ void AddNanos(timespec& t, long nanos)
     }
 }
 
-bool Before(const timespec& a, const timespec& b)
-{
+bool Before(const timespec& a, const timespec& b) {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
@@ -182,8 +174,7 @@ void RunDueTimers(TimerThread& timers, std::unique_lock<std::mutex>& held) {
 } // namespace
 
 std::uint32_t TimeSetEvent(std::uint32_t periodMs, std::uint32_t /*resolutionMs*/, TimerCallback callback,
-                           void* user)
-{
+                           void* user) {
     if (periodMs == 0 || callback == nullptr)
         return 0;
     PeriodicTimer timer;
@@ -212,8 +203,7 @@ std::uint32_t TimeSetEvent(std::uint32_t periodMs, std::uint32_t /*resolutionMs*
     return id;
 }
 
-void TimeKillEvent(std::uint32_t timerId)
-{
+void TimeKillEvent(std::uint32_t timerId) {
     TimerThread& timers = Timers();
     std::unique_lock<std::mutex> held(timers.lock);
     if (timers.timers.erase(timerId) == 0)
@@ -225,8 +215,7 @@ void TimeKillEvent(std::uint32_t timerId)
     timers.changed.wait(held, [&] { return timers.running != timerId; });
 }
 
-bool TimeGetDevCaps(TimeCaps& caps)
-{
+bool TimeGetDevCaps(TimeCaps& caps) {
     // The thread sleeps on absolute deadlines with nanosecond requests; 1 ms is the finest period
     // the timer offers.
     caps.wPeriodMin = 1;
@@ -242,33 +231,28 @@ void TimeEndPeriod(std::uint32_t /*periodMs*/) {}
 // ---- Clocks -------------------------------------------------------------------------------------
 
 namespace {
-std::int64_t MonotonicNanos()
-{
+std::int64_t MonotonicNanos() {
     timespec now{};
     clock_gettime(CLOCK_MONOTONIC, &now);
     return static_cast<std::int64_t>(now.tv_sec) * NanosPerSecond + now.tv_nsec;
 }
 } // namespace
 
-std::uint32_t TimeGetTime()
-{
+std::uint32_t TimeGetTime() {
     return static_cast<std::uint32_t>(static_cast<std::uint64_t>(MonotonicNanos() / NanosPerMilli));
 }
 
-bool QueryPerformanceFrequency(std::int64_t& countsPerSecond)
-{
+bool QueryPerformanceFrequency(std::int64_t& countsPerSecond) {
     countsPerSecond = NanosPerSecond;
     return true;
 }
 
-bool QueryPerformanceCounter(std::int64_t& counts)
-{
+bool QueryPerformanceCounter(std::int64_t& counts) {
     counts = MonotonicNanos();
     return true;
 }
 
-void Sleep(std::uint32_t ms)
-{
+void Sleep(std::uint32_t ms) {
     timespec request{static_cast<time_t>(ms / 1000), static_cast<long>(ms % 1000) * NanosPerMilli};
     timespec remaining{};
     while (nanosleep(&request, &remaining) == -1 && errno == EINTR)
@@ -278,8 +262,7 @@ void Sleep(std::uint32_t ms)
 // ---- Text ---------------------------------------------------------------------------------------
 
 // Byte n is U+00nn: a text read from a fixture comes back unchanged when written.
-std::uint32_t AnsiCodePage()
-{
+std::uint32_t AnsiCodePage() {
     return 28591;
 }
 
@@ -300,16 +283,14 @@ std::atomic<std::uintptr_t> lastRegistrationHandle{0};
 // without competing with the system's own real-time work.
 constexpr int RegisteredPriorityOffset = 10;
 
-int FifoPriority(int offset)
-{
+int FifoPriority(int offset) {
     const int lowest = sched_get_priority_min(SCHED_FIFO);
     const int highest = sched_get_priority_max(SCHED_FIFO);
     const int wanted = lowest + RegisteredPriorityOffset + offset;
     return wanted < lowest ? lowest : (wanted > highest ? highest : wanted);
 }
 
-std::uintptr_t LinuxSetMmThreadCharacteristics(const wchar_t* /*task*/, std::uint32_t* taskIndex)
-{
+std::uintptr_t LinuxSetMmThreadCharacteristics(const wchar_t* /*task*/, std::uint32_t* taskIndex) {
     Registration& reg = threadRegistration;
     if (reg.handle == 0) {
         Registration saved;
@@ -331,8 +312,7 @@ std::uintptr_t LinuxSetMmThreadCharacteristics(const wchar_t* /*task*/, std::uin
     return reg.handle;
 }
 
-bool LinuxSetMmThreadPriority(std::uintptr_t handle, int priority)
-{
+bool LinuxSetMmThreadPriority(std::uintptr_t handle, int priority) {
     if (handle == 0 || handle != threadRegistration.handle)
         return false;
     sched_param fifo{};
@@ -340,8 +320,7 @@ bool LinuxSetMmThreadPriority(std::uintptr_t handle, int priority)
     return pthread_setschedparam(pthread_self(), SCHED_FIFO, &fifo) == 0;
 }
 
-bool LinuxRevertMmThreadCharacteristics(std::uintptr_t handle)
-{
+bool LinuxRevertMmThreadCharacteristics(std::uintptr_t handle) {
     Registration& reg = threadRegistration;
     if (handle == 0 || handle != reg.handle)
         return false;
@@ -353,8 +332,7 @@ bool LinuxRevertMmThreadCharacteristics(std::uintptr_t handle)
 
 } // namespace
 
-ThreadBoost LoadThreadBoost()
-{
+ThreadBoost LoadThreadBoost() {
     ThreadBoost boost;
     boost.SetMmThreadCharacteristics = LinuxSetMmThreadCharacteristics;
     boost.SetMmThreadPriority = LinuxSetMmThreadPriority;
@@ -367,20 +345,17 @@ void ReleaseThreadBoost() {}
 // ---- What the window needs of the system -------------------------------------------------------
 
 // Touches reach the window as the toolkit's touch events; there is no press-and-hold query.
-bool TouchQueryNeedsOwnWindow()
-{
+bool TouchQueryNeedsOwnWindow() {
     return false;
 }
 
-bool AnswerTouchPressQuery(const char* /*eventType*/, void* /*message*/, std::intptr_t* /*result*/)
-{
+bool AnswerTouchPressQuery(const char* /*eventType*/, void* /*message*/, std::intptr_t* /*result*/) {
     return false;
 }
 
 // No system HTML help viewer: the window shows the help file with a viewer of its own.
 bool ShowHtmlHelpTopic(std::uintptr_t /*ownerWindow*/, const std::string& /*helpFile*/,
-                       const std::string& /*topic*/)
-{
+                       const std::string& /*topic*/) {
     return false;
 }
 

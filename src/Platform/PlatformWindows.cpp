@@ -31,21 +31,26 @@ namespace {
 
 // Empty optional when the text is not valid UTF-8: a mangled path must never be loaded instead.
 std::optional<std::wstring> Utf8ToWide(const std::string& text) {
-    if (text.empty()) return std::wstring();
+    if (text.empty())
+        return std::wstring();
     const int size = static_cast<int>(text.size());
     const int needed = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
-    if (needed <= 0) return std::nullopt;
+    if (needed <= 0)
+        return std::nullopt;
     std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-    if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), needed) != needed)
+    if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), needed) !=
+        needed)
         return std::nullopt;
     return wide;
 }
 
 std::string WideToUtf8(const wchar_t* text, std::size_t length) {
-    if (length == 0) return std::string();
+    if (length == 0)
+        return std::string();
     const int size = static_cast<int>(length);
     const int needed = ::WideCharToMultiByte(CP_UTF8, 0, text, size, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0) return std::string();
+    if (needed <= 0)
+        return std::string();
     std::string utf8(static_cast<std::size_t>(needed), '\0');
     if (::WideCharToMultiByte(CP_UTF8, 0, text, size, utf8.data(), needed, nullptr, nullptr) != needed)
         return std::string();
@@ -60,9 +65,12 @@ std::string ModulePath(HMODULE module) {
     for (;;) {
         const DWORD capacity = static_cast<DWORD>(buffer.size());
         const DWORD length = ::GetModuleFileNameW(module, buffer.data(), capacity);
-        if (length == 0) return std::string();
-        if (length < capacity) return WideToUtf8(buffer.data(), length);
-        if (capacity >= longestPath) return std::string();
+        if (length == 0)
+            return std::string();
+        if (length < capacity)
+            return WideToUtf8(buffer.data(), length);
+        if (capacity >= longestPath)
+            return std::string();
         buffer.resize(std::min<std::size_t>(buffer.size() * 2, longestPath));
     }
 }
@@ -72,7 +80,8 @@ std::string ModulePath(HMODULE module) {
 std::vector<std::wstring> AbsolutePathFolders() {
     std::vector<std::wstring> folders;
     const DWORD size = ::GetEnvironmentVariableW(L"PATH", nullptr, 0);
-    if (size == 0) return folders;
+    if (size == 0)
+        return folders;
     std::wstring path(size, L'\0');
     const DWORD length = ::GetEnvironmentVariableW(L"PATH", path.data(), size);
     path.resize(length < size ? length : 0);
@@ -80,17 +89,19 @@ std::vector<std::wstring> AbsolutePathFolders() {
     while (start <= path.size()) {
         const std::size_t end = std::min(path.find(L';', start), path.size());
         std::wstring folder = path.substr(start, end - start);
-        if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"') folder = folder.substr(1, folder.size() - 2);
-        const bool drive = folder.size() >= 3 && folder[1] == L':' && (folder[2] == L'\\' || folder[2] == L'/');
+        if (folder.size() >= 2 && folder.front() == L'"' && folder.back() == L'"')
+            folder = folder.substr(1, folder.size() - 2);
+        const bool drive =
+            folder.size() >= 3 && folder[1] == L':' && (folder[2] == L'\\' || folder[2] == L'/');
         const bool share = folder.size() >= 2 && folder[0] == L'\\' && folder[1] == L'\\';
-        if (drive || share) folders.push_back(folder);
+        if (drive || share)
+            folders.push_back(folder);
         start = end + 1;
     }
     return folders;
 }
 
-template <typename Function>
-Function LookUp(HMODULE module, const char* name) {
+template <typename Function> Function LookUp(HMODULE module, const char* name) {
     const FARPROC address = ::GetProcAddress(module, name);
     Function function = nullptr;
     static_assert(sizeof(function) == sizeof(address));
@@ -146,16 +157,19 @@ std::atomic<AvRevertMmThreadCharacteristicsFn> avRevertCharacteristics{nullptr};
 
 std::uintptr_t SetCharacteristicsAdapter(const wchar_t* task, std::uint32_t* taskIndex) {
     const auto function = avSetCharacteristics.load();
-    if (function == nullptr) return 0;
+    if (function == nullptr)
+        return 0;
     DWORD index = taskIndex != nullptr ? *taskIndex : 0;
     const HANDLE handle = function(task, &index);
-    if (taskIndex != nullptr) *taskIndex = index;
+    if (taskIndex != nullptr)
+        *taskIndex = index;
     return reinterpret_cast<std::uintptr_t>(handle);
 }
 
 bool SetPriorityAdapter(std::uintptr_t handle, int priority) {
     const auto function = avSetPriority.load();
-    return handle != 0 && function != nullptr && function(reinterpret_cast<HANDLE>(handle), priority) != FALSE;
+    return handle != 0 && function != nullptr &&
+           function(reinterpret_cast<HANDLE>(handle), priority) != FALSE;
 }
 
 bool RevertCharacteristicsAdapter(std::uintptr_t handle) {
@@ -169,72 +183,87 @@ bool RevertCharacteristicsAdapter(std::uintptr_t handle) {
 
 LibraryHandle LoadDynamicLibrary(const std::string& pathOrName) {
     const auto wide = Utf8ToWide(pathOrName);
-    if (!wide || wide->empty()) return nullptr;
+    if (!wide || wide->empty())
+        return nullptr;
     // The working folder is no place to look for code: whoever can write there (a folder the user
     // opened a file from, a download folder) could plant a library. An empty DLL directory takes it
     // out of the search for the libraries a loaded library needs in turn.
     static const bool workingFolderExcluded = ::SetDllDirectoryW(L"") != FALSE;
     (void)workingFolderExcluded;
-    if (wide->find_first_of(L"\\/:") != std::wstring::npos) return ::LoadLibraryW(wide->c_str());
+    if (wide->find_first_of(L"\\/:") != std::wstring::npos)
+        return ::LoadLibraryW(wide->c_str());
     // A plain name is looked for where Windows looks, without the working folder: the
     // executable's folder and the system folder, then each absolute folder of PATH in turn.
-    if (HMODULE module = ::LoadLibraryExW(wide->c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) return module;
+    if (HMODULE module = ::LoadLibraryExW(wide->c_str(), nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS))
+        return module;
     for (const std::wstring& folder : AbsolutePathFolders()) {
         const std::wstring file = folder + (folder.back() == L'\\' ? L"" : L"\\") + *wide;
-        if (::GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES) continue;
-        if (HMODULE module = ::LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH)) return module;
+        if (::GetFileAttributesW(file.c_str()) == INVALID_FILE_ATTRIBUTES)
+            continue;
+        if (HMODULE module = ::LoadLibraryExW(file.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH))
+            return module;
     }
     return nullptr;
 }
 
 LibraryHandle LoadSystemLibrary(const std::string& name) {
     const auto wide = Utf8ToWide(name);
-    if (!wide || wide->empty() || wide->find_first_of(L"\\/:") != std::wstring::npos) return nullptr;
+    if (!wide || wide->empty() || wide->find_first_of(L"\\/:") != std::wstring::npos)
+        return nullptr;
     return ::LoadLibraryExW(wide->c_str(), nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
 }
 
 void* GetSymbol(LibraryHandle lib, const char* name) {
-    if (lib == nullptr || name == nullptr) return nullptr;
+    if (lib == nullptr || name == nullptr)
+        return nullptr;
     return LookUp<void*>(static_cast<HMODULE>(lib), name);
 }
 
 void FreeDynamicLibrary(LibraryHandle lib) {
-    if (lib != nullptr) ::FreeLibrary(static_cast<HMODULE>(lib));
+    if (lib != nullptr)
+        ::FreeLibrary(static_cast<HMODULE>(lib));
 }
 
 std::string ModuleFileName(LibraryHandle lib) {
     // A null module would mean the executable to Windows; here it means "nothing loaded".
-    if (lib == nullptr) return std::string();
+    if (lib == nullptr)
+        return std::string();
     return ModulePath(static_cast<HMODULE>(lib));
 }
 
-std::string ExecutablePath() { return ModulePath(nullptr); }
+std::string ExecutablePath() {
+    return ModulePath(nullptr);
+}
 
 // ---- Multimedia timer ---------------------------------------------------------------------------
 
 std::uint32_t TimeSetEvent(std::uint32_t periodMs, std::uint32_t resolutionMs, TimerCallback callback,
                            void* user) {
     // A zero period would be a busy loop on the timer thread; refuse it as the other systems do.
-    if (callback == nullptr || periodMs == 0) return 0;
+    if (callback == nullptr || periodMs == 0)
+        return 0;
     auto binding = std::make_unique<TimerBinding>(TimerBinding{callback, user});
     // The first tick may come before timeSetEvent returns; it finds its binding through the user
     // value, so the map is needed only for cleaning up. Holding the lock keeps TimeKillEvent of
     // this id from running before the binding is filed.
     auto& timers = Timers();
     std::lock_guard<std::mutex> guard(timers.lock);
-    const UINT timerId = ::timeSetEvent(periodMs, resolutionMs, &TimerTrampoline,
-                                        reinterpret_cast<DWORD_PTR>(binding.get()),
-                                        TIME_PERIODIC | TIME_KILL_SYNCHRONOUS);
-    if (timerId == 0) return 0;
+    const UINT timerId =
+        ::timeSetEvent(periodMs, resolutionMs, &TimerTrampoline, reinterpret_cast<DWORD_PTR>(binding.get()),
+                       TIME_PERIODIC | TIME_KILL_SYNCHRONOUS);
+    if (timerId == 0)
+        return 0;
     timers.byTimerId[timerId] = std::move(binding);
     return timerId;
 }
 
 void TimeKillEvent(std::uint32_t timerId) {
-    if (timerId == 0) return;
+    if (timerId == 0)
+        return;
     // With TIME_KILL_SYNCHRONOUS, timeKillEvent returns only when no callback of this timer runs
     // any more; only then may its binding go.
-    if (::timeKillEvent(timerId) != TIMERR_NOERROR) return;
+    if (::timeKillEvent(timerId) != TIMERR_NOERROR)
+        return;
     auto& timers = Timers();
     std::lock_guard<std::mutex> guard(timers.lock);
     timers.byTimerId.erase(timerId);
@@ -242,39 +271,52 @@ void TimeKillEvent(std::uint32_t timerId) {
 
 bool TimeGetDevCaps(TimeCaps& caps) {
     TIMECAPS systemCaps{};
-    if (::timeGetDevCaps(&systemCaps, sizeof(systemCaps)) != TIMERR_NOERROR) return false;
+    if (::timeGetDevCaps(&systemCaps, sizeof(systemCaps)) != TIMERR_NOERROR)
+        return false;
     caps.wPeriodMin = systemCaps.wPeriodMin;
     caps.wPeriodMax = systemCaps.wPeriodMax;
     return true;
 }
 
-void TimeBeginPeriod(std::uint32_t periodMs) { ::timeBeginPeriod(periodMs); }
+void TimeBeginPeriod(std::uint32_t periodMs) {
+    ::timeBeginPeriod(periodMs);
+}
 
-void TimeEndPeriod(std::uint32_t periodMs) { ::timeEndPeriod(periodMs); }
+void TimeEndPeriod(std::uint32_t periodMs) {
+    ::timeEndPeriod(periodMs);
+}
 
 // ---- Clocks -------------------------------------------------------------------------------------
 
-std::uint32_t TimeGetTime() { return ::timeGetTime(); }
+std::uint32_t TimeGetTime() {
+    return ::timeGetTime();
+}
 
 bool QueryPerformanceFrequency(std::int64_t& countsPerSecond) {
     LARGE_INTEGER frequency{};
-    if (!::QueryPerformanceFrequency(&frequency)) return false;
+    if (!::QueryPerformanceFrequency(&frequency))
+        return false;
     countsPerSecond = frequency.QuadPart;
     return true;
 }
 
 bool QueryPerformanceCounter(std::int64_t& counts) {
     LARGE_INTEGER now{};
-    if (!::QueryPerformanceCounter(&now)) return false;
+    if (!::QueryPerformanceCounter(&now))
+        return false;
     counts = now.QuadPart;
     return true;
 }
 
-void Sleep(std::uint32_t ms) { ::Sleep(ms); }
+void Sleep(std::uint32_t ms) {
+    ::Sleep(ms);
+}
 
 // ---- Text ---------------------------------------------------------------------------------------
 
-std::uint32_t AnsiCodePage() { return ::GetACP(); }
+std::uint32_t AnsiCodePage() {
+    return ::GetACP();
+}
 
 // ---- Real-time scheduling -----------------------------------------------------------------------
 
@@ -284,23 +326,29 @@ ThreadBoost LoadThreadBoost() {
     if (avrtModule == nullptr) {
         avrtModule = static_cast<HMODULE>(LoadSystemLibrary("Avrt.dll"));
         if (avrtModule != nullptr) {
-            avSetCharacteristics = LookUp<AvSetMmThreadCharacteristicsWFn>(avrtModule, "AvSetMmThreadCharacteristicsW");
+            avSetCharacteristics =
+                LookUp<AvSetMmThreadCharacteristicsWFn>(avrtModule, "AvSetMmThreadCharacteristicsW");
             avSetPriority = LookUp<AvSetMmThreadPriorityFn>(avrtModule, "AvSetMmThreadPriority");
             avRevertCharacteristics =
                 LookUp<AvRevertMmThreadCharacteristicsFn>(avrtModule, "AvRevertMmThreadCharacteristics");
         }
     }
     ThreadBoost boost;
-    if (avSetCharacteristics.load() != nullptr) boost.SetMmThreadCharacteristics = &SetCharacteristicsAdapter;
-    if (avSetPriority.load() != nullptr) boost.SetMmThreadPriority = &SetPriorityAdapter;
-    if (avRevertCharacteristics.load() != nullptr) boost.RevertMmThreadCharacteristics = &RevertCharacteristicsAdapter;
+    if (avSetCharacteristics.load() != nullptr)
+        boost.SetMmThreadCharacteristics = &SetCharacteristicsAdapter;
+    if (avSetPriority.load() != nullptr)
+        boost.SetMmThreadPriority = &SetPriorityAdapter;
+    if (avRevertCharacteristics.load() != nullptr)
+        boost.RevertMmThreadCharacteristics = &RevertCharacteristicsAdapter;
     return boost;
 }
 
 void ReleaseThreadBoost() {
     std::lock_guard<std::mutex> guard(AvrtLock());
-    if (avrtLoads == 0) return;
-    if (--avrtLoads > 0 || avrtModule == nullptr) return;
+    if (avrtLoads == 0)
+        return;
+    if (--avrtLoads > 0 || avrtModule == nullptr)
+        return;
     // Adapters handed out earlier report failure from now on instead of calling into a released
     // library; the last user releases only after its timer, the one caller of them, is killed.
     avSetCharacteristics = nullptr;
@@ -312,14 +360,19 @@ void ReleaseThreadBoost() {
 // ---- What the window needs of the system -------------------------------------------------------
 
 // The touch query is sent to a window handle, so each touch button needs one of its own.
-bool TouchQueryNeedsOwnWindow() { return true; }
+bool TouchQueryNeedsOwnWindow() {
+    return true;
+}
 
 bool AnswerTouchPressQuery(const char* eventType, void* message, std::intptr_t* result) {
     constexpr UINT WM_TABLET_QUERYSYSTEMGESTURESTATUS = 0x02CC;
-    if (eventType == nullptr || message == nullptr || result == nullptr) return false;
-    if (std::strcmp(eventType, "windows_generic_MSG") != 0) return false;
+    if (eventType == nullptr || message == nullptr || result == nullptr)
+        return false;
+    if (std::strcmp(eventType, "windows_generic_MSG") != 0)
+        return false;
     const auto* msg = static_cast<const MSG*>(message);
-    if (msg->message != WM_TABLET_QUERYSYSTEMGESTURESTATUS) return false;
+    if (msg->message != WM_TABLET_QUERYSYSTEMGESTURESTATUS)
+        return false;
     // Press at once instead of waiting for press-and-hold; the answer 1 turns that off.
     ::SendMessageW(msg->hwnd, WM_LBUTTONDOWN, msg->wParam, msg->lParam);
     *result = 1;
@@ -334,9 +387,11 @@ bool ShowHtmlHelpTopic(std::uintptr_t ownerWindow, const std::string& helpFile, 
         const auto module = static_cast<HMODULE>(LoadSystemLibrary("hhctrl.ocx"));
         return module != nullptr ? LookUp<HtmlHelpWFn>(module, "HtmlHelpW") : nullptr;
     }();
-    if (htmlHelp == nullptr) return false;
+    if (htmlHelp == nullptr)
+        return false;
     const auto target = Utf8ToWide(helpFile + "::/" + topic + ".htm");
-    if (!target) return false;
+    if (!target)
+        return false;
     htmlHelp(reinterpret_cast<HWND>(ownerWindow), target->c_str(), 0, 0);
     return true;
 }

@@ -3,8 +3,8 @@
 
 #include "RDM_Lib.h"
 
-#define RDM_ASSERT(Condition, Text)                                                                         \
-    do {                                                                                                       \
-        if (!(Condition))                                                                                      \
-            throw EAssertionFailed((Text), __LINE__);                                                          \
+#define RDM_ASSERT(Condition, Text)                                                                          \
+    do {                                                                                                     \
+        if (!(Condition))                                                                                    \
+            throw EAssertionFailed((Text), __LINE__);                                                        \
     } while (false)

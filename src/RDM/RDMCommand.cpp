@@ -42,7 +42,8 @@ static_assert(std::numeric_limits<float>::is_iec559 && sizeof(float) == 4);
 
 float GetLESingle(const std::uint8_t* P) {
     const std::uint32_t Bits = static_cast<std::uint32_t>(P[0]) | static_cast<std::uint32_t>(P[1]) << 8 |
-                               static_cast<std::uint32_t>(P[2]) << 16 | static_cast<std::uint32_t>(P[3]) << 24;
+                               static_cast<std::uint32_t>(P[2]) << 16 |
+                               static_cast<std::uint32_t>(P[3]) << 24;
     return std::bit_cast<float>(Bits);
 }
 
@@ -62,7 +63,8 @@ TRDMCommand::TRDMCommand(const TUID& UID) : TRDMCommand() {
     SetDestintationUID(UID);
 }
 
-TRDMCommand::TRDMCommand(const TUID& UID, std::uint8_t CC, std::uint16_t PID, bool MakeFinal) : TRDMCommand(UID) {
+TRDMCommand::TRDMCommand(const TUID& UID, std::uint8_t CC, std::uint16_t PID, bool MakeFinal)
+    : TRDMCommand(UID) {
     SetCommand(CC, PID, MakeFinal);
 }
 

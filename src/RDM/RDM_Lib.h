@@ -363,9 +363,11 @@ static_assert(offsetof(TRDMData_EEpromSet, EEPromStart) == 16 && offsetof(TRDMDa
               offsetof(TRDMData_EEpromSet, Data) == 19);
 static_assert(sizeof(TRDMData_UIDSet) == 248 && offsetof(TRDMData_UIDSet, UID) == 16);
 static_assert(sizeof(TRDMData_ColorOutputValue) == 4);
-static_assert(offsetof(TRDMData_ColorOutputValue, Color) == 1 && offsetof(TRDMData_ColorOutputValue, Value) == 2);
+static_assert(offsetof(TRDMData_ColorOutputValue, Color) == 1 &&
+              offsetof(TRDMData_ColorOutputValue, Value) == 2);
 static_assert(sizeof(TRDMData_CPUIDResponseData) == 462);
-static_assert(offsetof(TRDMData_CPUIDResponseData, No) == 1 && offsetof(TRDMData_CPUIDResponseData, IdData) == 2);
+static_assert(offsetof(TRDMData_CPUIDResponseData, No) == 1 &&
+              offsetof(TRDMData_CPUIDResponseData, IdData) == 2);
 static_assert(sizeof(TRDMData_ColorCalibrationGetData) == 3);
 static_assert(offsetof(TRDMData_ColorCalibrationGetData, ColNo) == 1 &&
               offsetof(TRDMData_ColorCalibrationGetData, MeasNo) == 2);
@@ -389,24 +391,27 @@ static_assert(offsetof(TRDMData, StartCode) == 0 && offsetof(TRDMData, SubStartC
               offsetof(TRDMData, SubDevice) == 18 && offsetof(TRDMData, CC) == 20 &&
               offsetof(TRDMData, PID) == 21 && offsetof(TRDMData, PDL) == 23);
 static_assert(offsetof(TRDMData, NoData) == 24 && offsetof(TRDMData, UniqueBranch) == 24 &&
-              offsetof(TRDMData, DeviceInfoResponse) == 24 && offsetof(TRDMData, SoftwareLabelResponse) == 24 &&
-              offsetof(TRDMData, UnMuteResponse2) == 24 && offsetof(TRDMData, UnMuteResponse8) == 24 &&
-              offsetof(TRDMData, AnsiString) == 24 && offsetof(TRDMData, WordParam) == 24 &&
-              offsetof(TRDMData, DMXPersonalityGet) == 24 && offsetof(TRDMData, ByteParam) == 24 &&
-              offsetof(TRDMData, DMXPersonalityDescriptionResponse) == 24 && offsetof(TRDMData, WordParams) == 24 &&
-              offsetof(TRDMData, Raw) == 24 && offsetof(TRDMData, ZYLSerialSet) == 24 &&
-              offsetof(TRDMData, SensorDefinition) == 24 && offsetof(TRDMData, NACK_reason) == 24 &&
-              offsetof(TRDMData, SensorValue) == 24 && offsetof(TRDMData, EEpromGetCommand) == 24 &&
-              offsetof(TRDMData, EEpromSetCommand) == 24 && offsetof(TRDMData, UIDSetCommand) == 24 &&
-              offsetof(TRDMData, ColorOutputValue) == 24 && offsetof(TRDMData, CPUIDResponseData) == 24 &&
+              offsetof(TRDMData, DeviceInfoResponse) == 24 &&
+              offsetof(TRDMData, SoftwareLabelResponse) == 24 && offsetof(TRDMData, UnMuteResponse2) == 24 &&
+              offsetof(TRDMData, UnMuteResponse8) == 24 && offsetof(TRDMData, AnsiString) == 24 &&
+              offsetof(TRDMData, WordParam) == 24 && offsetof(TRDMData, DMXPersonalityGet) == 24 &&
+              offsetof(TRDMData, ByteParam) == 24 &&
+              offsetof(TRDMData, DMXPersonalityDescriptionResponse) == 24 &&
+              offsetof(TRDMData, WordParams) == 24 && offsetof(TRDMData, Raw) == 24 &&
+              offsetof(TRDMData, ZYLSerialSet) == 24 && offsetof(TRDMData, SensorDefinition) == 24 &&
+              offsetof(TRDMData, NACK_reason) == 24 && offsetof(TRDMData, SensorValue) == 24 &&
+              offsetof(TRDMData, EEpromGetCommand) == 24 && offsetof(TRDMData, EEpromSetCommand) == 24 &&
+              offsetof(TRDMData, UIDSetCommand) == 24 && offsetof(TRDMData, ColorOutputValue) == 24 &&
+              offsetof(TRDMData, CPUIDResponseData) == 24 &&
               offsetof(TRDMData, ColorCalibrationGetData) == 24 &&
               offsetof(TRDMData, ColorCalibrationResponseData) == 24 &&
               offsetof(TRDMData, ColorCalibrationSetData) == 24);
 
 static_assert(sizeof(TRDMResponseData) == 526);
-static_assert(offsetof(TRDMResponseData, ResponseLen) == 0 && offsetof(TRDMResponseData, ResponseTimeMs) == 4 &&
-              offsetof(TRDMResponseData, ChkSum) == 8 && offsetof(TRDMResponseData, ErrorCode) == 10 &&
-              offsetof(TRDMResponseData, Raw) == 14 && offsetof(TRDMResponseData, Data) == 14);
+static_assert(offsetof(TRDMResponseData, ResponseLen) == 0 &&
+              offsetof(TRDMResponseData, ResponseTimeMs) == 4 && offsetof(TRDMResponseData, ChkSum) == 8 &&
+              offsetof(TRDMResponseData, ErrorCode) == 10 && offsetof(TRDMResponseData, Raw) == 14 &&
+              offsetof(TRDMResponseData, Data) == 14);
 
 // Singles in the manufacturer layouts: IEEE-754, least significant byte first on every host.
 float GetLESingle(const std::uint8_t* P);
@@ -442,7 +447,8 @@ class TRDMCommand {
     void SetWordParam(std::uint16_t W, bool MakeFinal);
     void SetByteParams(std::uint8_t B0, std::uint8_t B1, std::uint8_t B2, std::uint8_t B3, bool MakeFinal);
     void SetEEpromGetParams(std::uint16_t Start, std::uint8_t Count, bool MakeFinal);
-    void SetColorOutputValueParams(std::uint8_t Pixel, std::uint8_t Color, std::uint16_t Value, bool MakeFinal);
+    void SetColorOutputValueParams(std::uint8_t Pixel, std::uint8_t Color, std::uint16_t Value,
+                                   bool MakeFinal);
     void SetColorCalibrationGetData(std::uint8_t Pix, std::uint8_t Col, std::uint8_t Meas, bool MakeFinal);
     void SetColorCalibrationSetData(std::uint8_t Pix, std::uint8_t Col, std::uint8_t Meas, float X, float Y,
                                     float Z, std::uint8_t Temp, bool MakeFinal);

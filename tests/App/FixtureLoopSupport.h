@@ -27,8 +27,7 @@ Q_DECLARE_METATYPE(TBytes)
 inline constexpr std::uint8_t kFixtureUid[6] = {0x5A, 0x59, 0x00, 0x00, 0x00, 0x2A};
 
 // A VEK-340 at address 37 in personality 2 of 3, status LED off.
-inline VC_FixtureConfig Vek340()
-{
+inline VC_FixtureConfig Vek340() {
     VC_FixtureConfig c{};
     VC_DefaultFixture(&c);
     std::memcpy(c.uid, kFixtureUid, sizeof c.uid);
@@ -49,8 +48,7 @@ inline VC_FixtureConfig Vek340()
 
 // One default cable with fast replies and, unless `fixture` is null, that fixture on its line.
 // Returns the fixture id (-1 without one). The capture starts empty.
-inline int LineWith(const VC_FixtureConfig* fixture)
-{
+inline int LineWith(const VC_FixtureConfig* fixture) {
     VC_Clear();
     VC_SetFastTiming();
     VC_CableConfig cable{};
@@ -61,8 +59,7 @@ inline int LineWith(const VC_FixtureConfig* fixture)
     return id;
 }
 
-inline VC_FixtureConfig FixtureState(int id)
-{
+inline VC_FixtureConfig FixtureState(int id) {
     VC_FixtureConfig c{};
     VC_GetFixture(id, &c);
     return c;
@@ -74,8 +71,7 @@ struct TLinePacket {
 };
 
 // What the controller sent since the capture was cleared, in order.
-inline std::vector<TLinePacket> ControllerPackets()
-{
+inline std::vector<TLinePacket> ControllerPackets() {
     std::vector<TLinePacket> out;
     VC_Packet p;
     const int n = VC_CaptureCount();
@@ -86,26 +82,22 @@ inline std::vector<TLinePacket> ControllerPackets()
     return out;
 }
 
-inline bool IsIdleFrame(const TBytes& b)
-{
+inline bool IsIdleFrame(const TBytes& b) {
     return b.size() == 513 && std::all_of(b.begin(), b.end(), [](std::uint8_t x) { return x == 0; });
 }
 
-inline bool IsRequest(const TBytes& b, std::uint8_t cc, std::uint16_t pid)
-{
+inline bool IsRequest(const TBytes& b, std::uint8_t cc, std::uint16_t pid) {
     return b.size() >= 26 && b[0] == 0xCC && b[20] == cc && b[21] == (pid >> 8) && b[22] == (pid & 0xFF);
 }
 
-inline int CountPackets(const TBytes& wanted)
-{
+inline int CountPackets(const TBytes& wanted) {
     const auto packets = ControllerPackets();
-    return static_cast<int>(
-        std::count_if(packets.begin(), packets.end(), [&](const TLinePacket& p) { return p.Bytes == wanted; }));
+    return static_cast<int>(std::count_if(packets.begin(), packets.end(),
+                                          [&](const TLinePacket& p) { return p.Bytes == wanted; }));
 }
 
 // The packets as short names ("GET 0x0060", "DMX", ...), for comparing the order of a conversation.
-inline QStringList PacketNames(const std::vector<TLinePacket>& packets)
-{
+inline QStringList PacketNames(const std::vector<TLinePacket>& packets) {
     QStringList names;
     for (const TLinePacket& p : packets) {
         const TBytes& b = p.Bytes;
@@ -113,7 +105,8 @@ inline QStringList PacketNames(const std::vector<TLinePacket>& packets)
             names << QStringLiteral("DMX");
         } else if (b.size() >= 26 && b[0] == 0xCC) {
             const char* kind = b[20] == 0x10 ? "DISC" : b[20] == 0x20 ? "GET" : b[20] == 0x30 ? "SET" : "CC?";
-            const bool broadcast = std::all_of(b.begin() + 3, b.begin() + 9, [](std::uint8_t x) { return x == 0xFF; });
+            const bool broadcast =
+                std::all_of(b.begin() + 3, b.begin() + 9, [](std::uint8_t x) { return x == 0xFF; });
             names << QStringLiteral("%1 0x%2%3")
                          .arg(QLatin1String(kind))
                          .arg((b[21] << 8) | b[22], 4, 16, QLatin1Char('0'))
@@ -126,24 +119,20 @@ inline QStringList PacketNames(const std::vector<TLinePacket>& packets)
 }
 
 // Cable openings so far: every bootstrap that finds a cable opens it once.
-inline std::uint64_t Opens()
-{
+inline std::uint64_t Opens() {
     return VC_CallCount("FT_Open") + VC_CallCount("FT_OpenEx");
 }
 
 // Connected and polled at least `times` times.
-inline bool Polled(const TMainForm& form, int times)
-{
+inline bool Polled(const TMainForm& form, int times) {
     return form.State() == 20 && CountPackets(req::Poll) >= times;
 }
 
-inline QString ConnectionText(const TMainForm& form)
-{
+inline QString ConnectionText(const TMainForm& form) {
     return form.findChild<QLabel*>(QStringLiteral("lConnection"))->text();
 }
 
-inline QStringList ComboItems(const TMainForm& form, const char* name)
-{
+inline QStringList ComboItems(const TMainForm& form, const char* name) {
     const auto* combo = form.findChild<QComboBox*>(QLatin1String(name));
     QStringList items;
     for (int i = 0; i < combo->count(); ++i)
@@ -151,13 +140,11 @@ inline QStringList ComboItems(const TMainForm& form, const char* name)
     return items;
 }
 
-inline int ComboIndex(const TMainForm& form, const char* name)
-{
+inline int ComboIndex(const TMainForm& form, const char* name) {
     return form.findChild<QComboBox*>(QLatin1String(name))->currentIndex();
 }
 
-inline QString EditText(const TMainForm& form, const char* name)
-{
+inline QString EditText(const TMainForm& form, const char* name) {
     return form.findChild<QLineEdit*>(QLatin1String(name))->text();
 }
 
@@ -165,8 +152,7 @@ inline QString EditText(const TMainForm& form, const char* name)
 // through a zero-interval timer: the window is seen at each point where the loop lets it be seen.
 class TPumpWatch : public QObject {
   public:
-    explicit TPumpWatch(std::function<void()> look) : fLook(std::move(look))
-    {
+    explicit TPumpWatch(std::function<void()> look) : fLook(std::move(look)) {
         fTimer.setInterval(0);
         QObject::connect(&fTimer, &QTimer::timeout, this, [this] { fLook(); });
         fTimer.start();
@@ -180,8 +166,7 @@ class TPumpWatch : public QObject {
 // The texts a label showed at the pumps, without consecutive repeats.
 class TTextTrail {
   public:
-    void Look(const QString& text)
-    {
+    void Look(const QString& text) {
         if (fTexts.isEmpty() || fTexts.back() != text)
             fTexts << text;
     }

@@ -16,8 +16,7 @@ class TMainFormProbe {
     explicit TMainFormProbe(TMainForm& form) : f(form) {}
 
     // A window whose bootstrap will not run.
-    static std::unique_ptr<TMainForm> IdleForm()
-    {
+    static std::unique_ptr<TMainForm> IdleForm() {
         auto form = std::make_unique<TMainForm>();
         QCoreApplication::removePostedEvents(form.get(), WM_USER_EVENT);
         return form;
@@ -43,15 +42,17 @@ class TMainFormProbe {
         std::uint16_t Footprint;
         const char* Name;
     };
-    void ShowReadyFixture(int address, std::initializer_list<TPersonality> personalities, int mode, int led)
-    {
+    void ShowReadyFixture(int address, std::initializer_list<TPersonality> personalities, int mode, int led) {
         auto fixture = std::make_unique<TRDMFixture>();
         auto* modes = f.cbDMXMode;
         modes->clear();
         int i = 1;
         for (const TPersonality& p : personalities) {
             fixture->AddPersonalityDescription(p.Footprint, QString::fromLatin1(p.Name));
-            modes->addItem(QStringLiteral("%1. %2  (%3 channels)").arg(i++).arg(QString::fromLatin1(p.Name)).arg(p.Footprint));
+            modes->addItem(QStringLiteral("%1. %2  (%3 channels)")
+                               .arg(i++)
+                               .arg(QString::fromLatin1(p.Name))
+                               .arg(p.Footprint));
         }
         modes->setCurrentIndex(mode);
         f.cbStatusLed->clear();

@@ -28,30 +28,27 @@ class TScenarioRunner : public QObject {
     using TAction = std::function<void()>;
 
     // `window` is closed when a step fails (nullptr: nothing to close).
-    explicit TScenarioRunner(QWidget* window, int tickMs = 5) : fWindow(window)
-    {
+    explicit TScenarioRunner(QWidget* window, int tickMs = 5) : fWindow(window) {
         fTimer.setInterval(tickMs);
         QObject::connect(&fTimer, &QTimer::timeout, this, [this] { Tick(); });
     }
 
     // Adds a step: waits up to timeoutMs for `condition`, then runs `action`.
-    TScenarioRunner& Step(const QString& name, TCondition condition, TAction action = {}, int timeoutMs = 15000)
-    {
+    TScenarioRunner& Step(const QString& name, TCondition condition, TAction action = {},
+                          int timeoutMs = 15000) {
         fSteps.push_back({name, std::move(condition), std::move(action), timeoutMs});
         return *this;
     }
 
     // A step that waits for a modal message box and hands it to `action`.
     TScenarioRunner& OnMessageBox(const QString& name, std::function<void(QMessageBox*)> action,
-                                  int timeoutMs = 15000)
-    {
+                                  int timeoutMs = 15000) {
         return Step(
             name, [] { return ActiveMessageBox() != nullptr; },
             [action = std::move(action)] { action(ActiveMessageBox()); }, timeoutMs);
     }
 
-    void Start()
-    {
+    void Start() {
         fIndex = 0;
         fDone = fSteps.empty();
         fStepClock.start();
@@ -60,8 +57,7 @@ class TScenarioRunner : public QObject {
     }
 
     // Fails the scenario from inside an action; the remaining steps are skipped.
-    bool Expect(bool ok, const QString& what)
-    {
+    bool Expect(bool ok, const QString& what) {
         if (!ok)
             Fail(what);
         return ok;
@@ -71,8 +67,7 @@ class TScenarioRunner : public QObject {
     bool Failed() const { return !fFailure.isEmpty(); }
     QString Failure() const { return fFailure; }
 
-    static QMessageBox* ActiveMessageBox()
-    {
+    static QMessageBox* ActiveMessageBox() {
         return qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     }
 
@@ -84,8 +79,7 @@ class TScenarioRunner : public QObject {
         int TimeoutMs;
     };
 
-    void Tick()
-    {
+    void Tick() {
         if (fDone || fIndex >= fSteps.size())
             return;
         const TStep& step = fSteps[fIndex];
@@ -101,12 +95,13 @@ class TScenarioRunner : public QObject {
             if (fIndex >= fSteps.size())
                 fDone = true;
         } else if (fStepClock.elapsed() > step.TimeoutMs) {
-            Fail(QStringLiteral("step '%1' did not come true within %2 ms").arg(step.Name).arg(step.TimeoutMs));
+            Fail(QStringLiteral("step '%1' did not come true within %2 ms")
+                     .arg(step.Name)
+                     .arg(step.TimeoutMs));
         }
     }
 
-    void Fail(const QString& what)
-    {
+    void Fail(const QString& what) {
         if (fFailure.isEmpty())
             fFailure = what;
         // Answer whatever box is open, then close the window so that its loop ends.
@@ -117,8 +112,7 @@ class TScenarioRunner : public QObject {
         Finish();
     }
 
-    void Finish()
-    {
+    void Finish() {
         fDone = true;
         fTimer.stop();
     }
@@ -133,9 +127,9 @@ class TScenarioRunner : public QObject {
 };
 
 // Starts the scenario and waits up to timeoutMs for its end; a failed step fails the test function.
-#define ZYL_RUN_SCENARIO(runner, timeoutMs)                                                             \
-    do {                                                                                               \
-        (runner).Start();                                                                              \
-        QTRY_VERIFY_WITH_TIMEOUT((runner).Done(), (timeoutMs));                                        \
-        QVERIFY2(!(runner).Failed(), qPrintable((runner).Failure()));                                  \
+#define ZYL_RUN_SCENARIO(runner, timeoutMs)                                                                  \
+    do {                                                                                                     \
+        (runner).Start();                                                                                    \
+        QTRY_VERIFY_WITH_TIMEOUT((runner).Done(), (timeoutMs));                                              \
+        QVERIFY2(!(runner).Failed(), qPrintable((runner).Failure()));                                        \
     } while (false)

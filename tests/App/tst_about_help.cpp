@@ -18,13 +18,16 @@ class AboutHelpTest : public QObject {
   private:
     std::unique_ptr<TMainForm> form;
 
-    QString HelpFile() const { return QCoreApplication::applicationDirPath() + QStringLiteral("/app_about_help.chm"); }
-    QString ThemeFile() const { return QCoreApplication::applicationDirPath() + QStringLiteral("/ZYLStyle.vsf"); }
+    QString HelpFile() const {
+        return QCoreApplication::applicationDirPath() + QStringLiteral("/app_about_help.chm");
+    }
+    QString ThemeFile() const {
+        return QCoreApplication::applicationDirPath() + QStringLiteral("/ZYLStyle.vsf");
+    }
     QAction* Action(const char* name) const { return form->findChild<QAction*>(QString::fromLatin1(name)); }
 
     // Chooses "About" and hands the open box to `inspect`, which must close it.
-    bool WithAboutBox(const std::function<void(TAboutForm*, TScenarioRunner&)>& inspect, QString& failure)
-    {
+    bool WithAboutBox(const std::function<void(TAboutForm*, TScenarioRunner&)>& inspect, QString& failure) {
         TScenarioRunner run(nullptr);
         run.Step(
             QStringLiteral("About box open"),
@@ -38,9 +41,11 @@ class AboutHelpTest : public QObject {
 
   private slots:
     void initTestCase() { Themes::RegisterBuiltInThemes(); }
-    void init() { form = TMainFormProbe::IdleForm(); form->show(); }
-    void cleanup()
-    {
+    void init() {
+        form = TMainFormProbe::IdleForm();
+        form->show();
+    }
+    void cleanup() {
         form.reset();
         if (QFile::exists(HelpFile() + QStringLiteral(".away")))
             QFile::rename(HelpFile() + QStringLiteral(".away"), HelpFile());
@@ -62,8 +67,7 @@ class AboutHelpTest : public QObject {
     void themeFileStandsInOnlyWithoutZYL01();
 };
 
-void AboutHelpTest::aboutBoxLayout_data()
-{
+void AboutHelpTest::aboutBoxLayout_data() {
     QTest::addColumn<QString>("parentName");
     QTest::addColumn<QRect>("rect"); // an empty size: sized to the text
     QTest::addColumn<QString>("text");
@@ -82,8 +86,7 @@ void AboutHelpTest::aboutBoxLayout_data()
     row("bOk", "Panel1", {73, 3, 168, 29}, "Ok", 16);
 }
 
-void AboutHelpTest::aboutBoxLayout()
-{
+void AboutHelpTest::aboutBoxLayout() {
     QFETCH(QString, parentName);
     QFETCH(QRect, rect);
     QFETCH(QString, text);
@@ -104,7 +107,8 @@ void AboutHelpTest::aboutBoxLayout()
                 const QVariant shown = w->property("text");
                 if (shown.isValid())
                     run.Expect(shown.toString() == text, QStringLiteral("text: ") + shown.toString());
-                run.Expect(w->font().pixelSize() == pixels && w->font().bold(), QStringLiteral("Tahoma bold"));
+                run.Expect(w->font().pixelSize() == pixels && w->font().bold(),
+                           QStringLiteral("Tahoma bold"));
                 if (name == QStringLiteral("Label3"))
                     run.Expect(!w->isEnabled(), QStringLiteral("notice greyed"));
             }
@@ -114,8 +118,7 @@ void AboutHelpTest::aboutBoxLayout()
     QVERIFY2(ok, qPrintable(failure));
 }
 
-void AboutHelpTest::aboutBoxIsASmallFixedToolWindow()
-{
+void AboutHelpTest::aboutBoxIsASmallFixedToolWindow() {
     QString failure;
     const bool ok = WithAboutBox(
         [&](TAboutForm* box, TScenarioRunner& run) {
@@ -131,15 +134,13 @@ void AboutHelpTest::aboutBoxIsASmallFixedToolWindow()
     QVERIFY2(ok, qPrintable(failure));
 }
 
-void AboutHelpTest::pressAnywhereClosesTheAboutBox_data()
-{
+void AboutHelpTest::pressAnywhereClosesTheAboutBox_data() {
     QTest::addColumn<QString>("target");
     for (const char* target : {"bOk", "Panel2", "Label1", "Label2", "Label3", "Shape1"})
         QTest::newRow(target) << QString::fromLatin1(target);
 }
 
-void AboutHelpTest::pressAnywhereClosesTheAboutBox()
-{
+void AboutHelpTest::pressAnywhereClosesTheAboutBox() {
     QFETCH(QString, target);
     int result = -1;
     QString failure;
@@ -160,8 +161,7 @@ void AboutHelpTest::pressAnywhereClosesTheAboutBox()
     QCOMPARE(result, TAboutForm::mrCancel);
 }
 
-void AboutHelpTest::eachAboutIsANewBox()
-{
+void AboutHelpTest::eachAboutIsANewBox() {
     QList<TAboutForm*> shown;
     for (int i = 0; i < 2; ++i) {
         QString failure;
@@ -178,8 +178,7 @@ void AboutHelpTest::eachAboutIsANewBox()
     QCOMPARE(form->findChildren<TAboutForm*>().size(), 2);
 }
 
-void AboutHelpTest::helpFileSetAtStartWhenPresent()
-{
+void AboutHelpTest::helpFileSetAtStartWhenPresent() {
     QCOMPARE(TMainFormProbe(*form).HelpFile(), HelpFile());
     form.reset();
     QVERIFY(QFile::rename(HelpFile(), HelpFile() + QStringLiteral(".away")));
@@ -190,8 +189,7 @@ void AboutHelpTest::helpFileSetAtStartWhenPresent()
     QCOMPARE(TMainFormProbe(*form).HelpFile(), QString());
 }
 
-void AboutHelpTest::missingHelpFileIsReportedWithItsPath()
-{
+void AboutHelpTest::missingHelpFileIsReportedWithItsPath() {
     QVERIFY(QFile::rename(HelpFile(), HelpFile() + QStringLiteral(".away")));
     QString text;
     QMessageBox::StandardButtons buttons;
@@ -211,28 +209,28 @@ void AboutHelpTest::missingHelpFileIsReportedWithItsPath()
     QCOMPARE(icon, QMessageBox::Critical);
 }
 
-void AboutHelpTest::themeText_data()
-{
+void AboutHelpTest::themeText_data() {
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("name"); // empty: not a theme
 
     QTest::newRow("named sheet") << QByteArray("/* ZYL theme: Night */\nQWidget { color: red; }\n")
                                  << QStringLiteral("Night");
     QTest::newRow("braces inside strings and comments")
-        << QByteArray("/* ZYL theme: Q */\n/* } */ QLabel[text=\"{\"] { color: blue; }\n") << QStringLiteral("Q");
+        << QByteArray("/* ZYL theme: Q */\n/* } */ QLabel[text=\"{\"] { color: blue; }\n")
+        << QStringLiteral("Q");
     QTest::newRow("no name line") << QByteArray("QWidget { color: red; }\n") << QString();
     QTest::newRow("empty name") << QByteArray("/* ZYL theme:  */\nQWidget { }\n") << QString();
     QTest::newRow("name comment not on the first line")
         << QByteArray("/* ZYL theme: Split\n */ QWidget { }\n") << QString();
     QTest::newRow("unclosed comment") << QByteArray("/* ZYL theme: A */\nQWidget { } /* open") << QString();
-    QTest::newRow("unbalanced braces") << QByteArray("/* ZYL theme: A */\nQWidget { color: red;\n") << QString();
+    QTest::newRow("unbalanced braces")
+        << QByteArray("/* ZYL theme: A */\nQWidget { color: red;\n") << QString();
     QTest::newRow("closing brace first") << QByteArray("/* ZYL theme: A */\n} QWidget {\n") << QString();
     QTest::newRow("not UTF-8") << QByteArray("/* ZYL theme: A\xff */\nQWidget { }\n") << QString();
     QTest::newRow("empty file") << QByteArray() << QString();
 }
 
-void AboutHelpTest::themeText()
-{
+void AboutHelpTest::themeText() {
     QFETCH(QByteArray, text);
     QFETCH(QString, name);
     const auto theme = Themes::ParseTheme(text);
@@ -241,8 +239,7 @@ void AboutHelpTest::themeText()
         QCOMPARE(theme->Name, name);
 }
 
-void AboutHelpTest::builtInThemesExistAndMissingOneIsReported()
-{
+void AboutHelpTest::builtInThemesExistAndMissingOneIsReported() {
     QVERIFY(Themes::ThemeExists(QStringLiteral("Cobalt XEMedia")));
     QVERIFY(Themes::ThemeExists(QStringLiteral("ZYL01")));
     QCOMPARE(Themes::ActiveStyleName(), QStringLiteral("ZYL01")); // chosen by the window
@@ -267,8 +264,7 @@ void AboutHelpTest::builtInThemesExistAndMissingOneIsReported()
     QCOMPARE(Themes::ActiveStyleName(), QStringLiteral("Cobalt XEMedia"));
 }
 
-void AboutHelpTest::themeFileStandsInOnlyWithoutZYL01()
-{
+void AboutHelpTest::themeFileStandsInOnlyWithoutZYL01() {
     QFile file(ThemeFile());
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("/* ZYL theme: From File */\nTMainForm { background-color: #102030; }\n");

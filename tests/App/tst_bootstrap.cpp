@@ -17,14 +17,13 @@
 
 namespace {
 
-const QString kMissingCableText = QStringLiteral(
-    "Unable to locate ZYL USB/DMX cable\rPlease check that a ZYL USB/DMX cable is connected and not in use by "
-    "another application");
+const QString kMissingCableText = QStringLiteral("Unable to locate ZYL USB/DMX cable\rPlease check that a "
+                                                 "ZYL USB/DMX cable is connected and not in use by "
+                                                 "another application");
 
 constexpr int kScenarioTimeoutMs = 120000;
 
-VC_CableConfig Cable(const char* description, const char* serial)
-{
+VC_CableConfig Cable(const char* description, const char* serial) {
     VC_CableConfig c{};
     VC_DefaultCable(&c);
     std::strncpy(c.description, description, sizeof c.description - 1);
@@ -33,8 +32,7 @@ VC_CableConfig Cable(const char* description, const char* serial)
 }
 
 // One cable with one VEK-340 behind it; returns the fixture id.
-int OneCableWithFixture(const VC_CableConfig& cable)
-{
+int OneCableWithFixture(const VC_CableConfig& cable) {
     VC_Clear();
     VC_SetFastTiming();
     const int index = VC_AddCable(&cable);
@@ -50,20 +48,19 @@ class BootstrapTest : public QObject {
   private:
     std::unique_ptr<TMainForm> form;
 
-    template <typename T = QWidget> T* Control(const char* name) const
-    {
+    template <typename T = QWidget> T* Control(const char* name) const {
         return form->findChild<T*>(QString::fromLatin1(name));
     }
     bool Ready() const { return form->State() == 20; }
     QString CableText() const { return Control<QLabel>("lRDM")->text(); }
 
     // Every settings control disabled, address and firmware empty, no cable shown.
-    QString NotConnectedProblem() const
-    {
+    QString NotConnectedProblem() const {
         for (QWidget* w : TMainFormProbe(*form).EnableList())
             if (w->isEnabled())
                 return w->objectName() + QStringLiteral(" is enabled");
-        if (!Control<QLineEdit>("leDMXAdr")->text().isEmpty() || !Control<QLineEdit>("leFirmware")->text().isEmpty())
+        if (!Control<QLineEdit>("leDMXAdr")->text().isEmpty() ||
+            !Control<QLineEdit>("leFirmware")->text().isEmpty())
             return QStringLiteral("address or firmware shown");
         if (!Control("lRDM")->isHidden())
             return QStringLiteral("cable label shown");
@@ -72,8 +69,7 @@ class BootstrapTest : public QObject {
 
   private slots:
     void init() { VC_Reset(); }
-    void cleanup()
-    {
+    void cleanup() {
         form.reset();
         QCOMPARE(VC_OpenHandleCount(), 0); // the wrapper closed its cable with the window
         VC_Reset();
@@ -90,58 +86,60 @@ class BootstrapTest : public QObject {
     void nextBootstrapWaitsForTheErrorBox();
 };
 
-void BootstrapTest::noCableAskRetryThenConnects()
-{
+void BootstrapTest::noCableAskRetryThenConnects() {
     VC_Clear();
     VC_SetFastTiming();
     form = std::make_unique<TMainForm>();
     form->show();
     TScenarioRunner run(form.get());
-    run.OnMessageBox(QStringLiteral("missing-cable box"), [&](QMessageBox* box) {
-           run.Expect(form->isVisible(), QStringLiteral("the window is shown before the box"));
-           run.Expect(box->text() == kMissingCableText, QStringLiteral("box text: ") + box->text());
-           run.Expect(box->icon() == QMessageBox::Critical, QStringLiteral("error kind"));
-           run.Expect(box->standardButtons() == (QMessageBox::Retry | QMessageBox::Cancel),
-                      QStringLiteral("Retry and Cancel"));
-           const QString problem = NotConnectedProblem();
-           run.Expect(problem.isEmpty(), problem);
-           OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
-           box->button(QMessageBox::Retry)->click();
-       })
-        .Step(QStringLiteral("connected after Retry"), [&] { return Ready(); },
-              [&] {
-                  run.Expect(CableText() == QStringLiteral("FT232R USB UART VC000001"), CableText());
-                  run.Expect(Control("bSet")->isEnabled(), QStringLiteral("settings enabled"));
-                  form->close();
-              });
+    run.OnMessageBox(QStringLiteral("missing-cable box"),
+                     [&](QMessageBox* box) {
+                         run.Expect(form->isVisible(), QStringLiteral("the window is shown before the box"));
+                         run.Expect(box->text() == kMissingCableText,
+                                    QStringLiteral("box text: ") + box->text());
+                         run.Expect(box->icon() == QMessageBox::Critical, QStringLiteral("error kind"));
+                         run.Expect(box->standardButtons() == (QMessageBox::Retry | QMessageBox::Cancel),
+                                    QStringLiteral("Retry and Cancel"));
+                         const QString problem = NotConnectedProblem();
+                         run.Expect(problem.isEmpty(), problem);
+                         OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
+                         box->button(QMessageBox::Retry)->click();
+                     })
+        .Step(
+            QStringLiteral("connected after Retry"), [&] { return Ready(); },
+            [&] {
+                run.Expect(CableText() == QStringLiteral("FT232R USB UART VC000001"), CableText());
+                run.Expect(Control("bSet")->isEnabled(), QStringLiteral("settings enabled"));
+                form->close();
+            });
     ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
 }
 
-void BootstrapTest::noCableCancelLeavesSettingsDisabled()
-{
+void BootstrapTest::noCableCancelLeavesSettingsDisabled() {
     VC_Clear();
     form = std::make_unique<TMainForm>();
     TScenarioRunner run(form.get());
     QElapsedTimer sinceCancel;
-    run.OnMessageBox(QStringLiteral("missing-cable box"), [&](QMessageBox* box) {
-           box->button(QMessageBox::Cancel)->click();
-           sinceCancel.start();
-       })
-        .Step(QStringLiteral("a while after Cancel"), [&] { return sinceCancel.elapsed() > 300; },
-              [&] {
-                  run.Expect(TScenarioRunner::ActiveMessageBox() == nullptr, QStringLiteral("no new box"));
-                  const QString problem = NotConnectedProblem();
-                  run.Expect(problem.isEmpty(), problem);
-                  form->findChild<QAction*>(QStringLiteral("aExit"))->trigger();
-                  run.Expect(!form->isVisible(), QStringLiteral("Exit closes at once"));
-                  run.Expect(form->StateControl() == 1, QStringLiteral("closing bit set"));
-              });
+    run.OnMessageBox(QStringLiteral("missing-cable box"),
+                     [&](QMessageBox* box) {
+                         box->button(QMessageBox::Cancel)->click();
+                         sinceCancel.start();
+                     })
+        .Step(
+            QStringLiteral("a while after Cancel"), [&] { return sinceCancel.elapsed() > 300; },
+            [&] {
+                run.Expect(TScenarioRunner::ActiveMessageBox() == nullptr, QStringLiteral("no new box"));
+                const QString problem = NotConnectedProblem();
+                run.Expect(problem.isEmpty(), problem);
+                form->findChild<QAction*>(QStringLiteral("aExit"))->trigger();
+                run.Expect(!form->isVisible(), QStringLiteral("Exit closes at once"));
+                run.Expect(form->StateControl() == 1, QStringLiteral("closing bit set"));
+            });
     form->show();
     ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
 }
 
-void BootstrapTest::cableShowsDescriptionAndSerial_data()
-{
+void BootstrapTest::cableShowsDescriptionAndSerial_data() {
     QTest::addColumn<QStringList>("cables"); // description|serial, in the driver's order
     QTest::addColumn<QString>("shown");
 
@@ -154,8 +152,7 @@ void BootstrapTest::cableShowsDescriptionAndSerial_data()
         << QStringLiteral("FT232R USB UART FTA00001");
 }
 
-void BootstrapTest::cableShowsDescriptionAndSerial()
-{
+void BootstrapTest::cableShowsDescriptionAndSerial() {
     QFETCH(QStringList, cables);
     QFETCH(QString, shown);
 
@@ -171,43 +168,45 @@ void BootstrapTest::cableShowsDescriptionAndSerial()
     }
     form = std::make_unique<TMainForm>();
     TScenarioRunner run(form.get());
-    run.Step(QStringLiteral("cable shown"), [&] { return !Control("lRDM")->isHidden(); },
-             [&] {
-                 run.Expect(CableText() == shown, CableText());
-                 run.Expect(form->Wrapper() != nullptr && form->Wrapper()->DMXStreamDisabled(),
-                            QStringLiteral("background refresh off"));
-                 form->close();
-             });
+    run.Step(
+        QStringLiteral("cable shown"), [&] { return !Control("lRDM")->isHidden(); },
+        [&] {
+            run.Expect(CableText() == shown, CableText());
+            run.Expect(form->Wrapper() != nullptr && form->Wrapper()->DMXStreamDisabled(),
+                       QStringLiteral("background refresh off"));
+            form->close();
+        });
     form->show();
     ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
 }
 
 // Posted while no bootstrap runs (the user cancelled the missing-cable box), a WM_USER with a
 // parameter starts none; one with both parameters 0 does, which shows the window would react.
-void BootstrapTest::wmUserWithParametersChangesNothing()
-{
+void BootstrapTest::wmUserWithParametersChangesNothing() {
     VC_Clear();
     form = std::make_unique<TMainForm>();
     TScenarioRunner run(form.get());
     const TFTD2XXWrapper* idle = nullptr;
     std::uint64_t scans = 0;
     QElapsedTimer sincePost;
-    run.OnMessageBox(QStringLiteral("missing-cable box"), [&](QMessageBox* box) {
-           box->button(QMessageBox::Cancel)->click();
-           idle = form->Wrapper();
-           scans = VC_CallCount("FT_CreateDeviceInfoList");
-           QCoreApplication::postEvent(form.get(), new TWMUserEvent(1, 0));
-           QCoreApplication::postEvent(form.get(), new TWMUserEvent(0, 1));
-           QCoreApplication::postEvent(form.get(), new TWMUserEvent(7, -3));
-           sincePost.start();
-       })
-        .Step(QStringLiteral("a while after the posts"), [&] { return sincePost.elapsed() > 300; },
-              [&] {
-                  run.Expect(TScenarioRunner::ActiveMessageBox() == nullptr, QStringLiteral("no new box"));
-                  run.Expect(form->Wrapper() == idle, QStringLiteral("same wrapper"));
-                  run.Expect(VC_CallCount("FT_CreateDeviceInfoList") == scans, QStringLiteral("no new scan"));
-                  QCoreApplication::postEvent(form.get(), new TWMUserEvent(0, 0));
-              })
+    run.OnMessageBox(QStringLiteral("missing-cable box"),
+                     [&](QMessageBox* box) {
+                         box->button(QMessageBox::Cancel)->click();
+                         idle = form->Wrapper();
+                         scans = VC_CallCount("FT_CreateDeviceInfoList");
+                         QCoreApplication::postEvent(form.get(), new TWMUserEvent(1, 0));
+                         QCoreApplication::postEvent(form.get(), new TWMUserEvent(0, 1));
+                         QCoreApplication::postEvent(form.get(), new TWMUserEvent(7, -3));
+                         sincePost.start();
+                     })
+        .Step(
+            QStringLiteral("a while after the posts"), [&] { return sincePost.elapsed() > 300; },
+            [&] {
+                run.Expect(TScenarioRunner::ActiveMessageBox() == nullptr, QStringLiteral("no new box"));
+                run.Expect(form->Wrapper() == idle, QStringLiteral("same wrapper"));
+                run.Expect(VC_CallCount("FT_CreateDeviceInfoList") == scans, QStringLiteral("no new scan"));
+                QCoreApplication::postEvent(form.get(), new TWMUserEvent(0, 0));
+            })
         .OnMessageBox(QStringLiteral("missing-cable box of WM_USER (0, 0)"), [&](QMessageBox* box) {
             run.Expect(VC_CallCount("FT_CreateDeviceInfoList") > scans, QStringLiteral("a new scan"));
             box->button(QMessageBox::Cancel)->click();
@@ -219,8 +218,7 @@ void BootstrapTest::wmUserWithParametersChangesNothing()
 
 // A cable that is listed but cannot be opened is shown, the fixture loop finds the driver's status at
 // its first attempt and the connection is built again, without a box, until the cable opens.
-void BootstrapTest::listedCableThatCannotBeOpenedIsRetried()
-{
+void BootstrapTest::listedCableThatCannotBeOpenedIsRetried() {
     OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
     VC_FailCall("FT_Open", 3, 3); // FT_DEVICE_NOT_OPENED, three times
     form = std::make_unique<TMainForm>();
@@ -233,11 +231,12 @@ void BootstrapTest::listedCableThatCannotBeOpenedIsRetried()
     });
     TScenarioRunner run(form.get());
     int handlesWhileReady = -1;
-    run.Step(QStringLiteral("connected at last"), [&] { return Ready(); },
-             [&] {
-                 handlesWhileReady = VC_OpenHandleCount();
-                 form->close();
-             });
+    run.Step(
+        QStringLiteral("connected at last"), [&] { return Ready(); },
+        [&] {
+            handlesWhileReady = VC_OpenHandleCount();
+            form->close();
+        });
     form->show();
     ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
 
@@ -250,8 +249,7 @@ void BootstrapTest::listedCableThatCannotBeOpenedIsRetried()
 
 // An exception while the cable is being listed (here: the driver claims more devices than memory
 // holds) ends in the error box with its message; the window stays usable and idle, no cable open.
-void BootstrapTest::exceptionWhileListingEndsInTheErrorBox()
-{
+void BootstrapTest::exceptionWhileListingEndsInTheErrorBox() {
     OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
     VC_SetReportedDeviceCount(0xFFFFFFFFll);
     form = std::make_unique<TMainForm>();
@@ -259,41 +257,45 @@ void BootstrapTest::exceptionWhileListingEndsInTheErrorBox()
     QString boxText;
     std::uint64_t scans = 0;
     QElapsedTimer sinceBox;
-    run.OnMessageBox(QStringLiteral("error box"), [&](QMessageBox* box) {
-           boxText = box->text();
-           run.Expect(box->icon() == QMessageBox::Critical, QStringLiteral("error kind"));
-           run.Expect(box->standardButtons() == QMessageBox::Ok, QStringLiteral("OK only"));
-           box->button(QMessageBox::Ok)->click();
-           scans = VC_CallCount("FT_CreateDeviceInfoList");
-           sinceBox.start();
-       })
-        .Step(QStringLiteral("a while after OK"), [&] { return sinceBox.elapsed() > 300; },
-              [&] {
-                  run.Expect(TScenarioRunner::ActiveMessageBox() == nullptr, QStringLiteral("no new box"));
-                  run.Expect(VC_CallCount("FT_CreateDeviceInfoList") == scans, QStringLiteral("no new bootstrap"));
-                  run.Expect(VC_OpenHandleCount() == 0, QStringLiteral("no cable open"));
-                  run.Expect(form->isVisible() && form->StateControl() == 0, QStringLiteral("window still there"));
-                  form->findChild<QAction*>(QStringLiteral("aExit"))->trigger();
-                  run.Expect(!form->isVisible(), QStringLiteral("Exit closes at once"));
-              });
+    run.OnMessageBox(QStringLiteral("error box"),
+                     [&](QMessageBox* box) {
+                         boxText = box->text();
+                         run.Expect(box->icon() == QMessageBox::Critical, QStringLiteral("error kind"));
+                         run.Expect(box->standardButtons() == QMessageBox::Ok, QStringLiteral("OK only"));
+                         box->button(QMessageBox::Ok)->click();
+                         scans = VC_CallCount("FT_CreateDeviceInfoList");
+                         sinceBox.start();
+                     })
+        .Step(
+            QStringLiteral("a while after OK"), [&] { return sinceBox.elapsed() > 300; },
+            [&] {
+                run.Expect(TScenarioRunner::ActiveMessageBox() == nullptr, QStringLiteral("no new box"));
+                run.Expect(VC_CallCount("FT_CreateDeviceInfoList") == scans,
+                           QStringLiteral("no new bootstrap"));
+                run.Expect(VC_OpenHandleCount() == 0, QStringLiteral("no cable open"));
+                run.Expect(form->isVisible() && form->StateControl() == 0,
+                           QStringLiteral("window still there"));
+                form->findChild<QAction*>(QStringLiteral("aExit"))->trigger();
+                run.Expect(!form->isVisible(), QStringLiteral("Exit closes at once"));
+            });
     form->show();
     ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
     QCOMPARE(boxText, QString::fromLatin1(std::bad_alloc().what())); // the exception's own message
 }
 
-void BootstrapTest::closingWhileConnectedEndsWithoutNewBootstrap()
-{
+void BootstrapTest::closingWhileConnectedEndsWithoutNewBootstrap() {
     OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
     form = std::make_unique<TMainForm>();
     TScenarioRunner run(form.get());
     const TFTD2XXWrapper* connected = nullptr;
     std::uint64_t opens = 0;
-    run.Step(QStringLiteral("connected"), [&] { return Ready(); },
-             [&] {
-                 connected = form->Wrapper();
-                 opens = Opens();
-                 form->close();
-             });
+    run.Step(
+        QStringLiteral("connected"), [&] { return Ready(); },
+        [&] {
+            connected = form->Wrapper();
+            opens = Opens();
+            form->close();
+        });
     form->show();
     ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
 
@@ -307,8 +309,7 @@ void BootstrapTest::closingWhileConnectedEndsWithoutNewBootstrap()
     QCOMPARE(VC_OpenHandleCount(), 1);
 }
 
-void BootstrapTest::nextBootstrapWaitsForTheErrorBox()
-{
+void BootstrapTest::nextBootstrapWaitsForTheErrorBox() {
     // An ACK_TIMER reply is a programming-level failure of the reply check; it leaves the fixture
     // loop, whose exit posts the next bootstrap, and the bootstrap shows its message.
     const int fixture = OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
@@ -317,23 +318,28 @@ void BootstrapTest::nextBootstrapWaitsForTheErrorBox()
     TScenarioRunner run(form.get());
     std::uint64_t opensAtBox = 0;
     QElapsedTimer sinceBox;
-    run.OnMessageBox(QStringLiteral("error box"), [&](QMessageBox* box) {
-           run.Expect(box->text().contains(QStringLiteral("ACK_TIMER"), Qt::CaseInsensitive),
-                      QStringLiteral("message of the exception: ") + box->text());
-           opensAtBox = Opens();
-           sinceBox.start();
-       })
-        .Step(QStringLiteral("box still open a while later"), [&] { return sinceBox.elapsed() > 300; },
-              [&] {
-                  QMessageBox* box = TScenarioRunner::ActiveMessageBox();
-                  run.Expect(box != nullptr && box->icon() == QMessageBox::Critical, QStringLiteral("error box"));
-                  run.Expect(box != nullptr && box->standardButtons() == QMessageBox::Ok, QStringLiteral("OK only"));
-                  run.Expect(Opens() == opensAtBox, QStringLiteral("no bootstrap while the box is open"));
-                  if (box != nullptr)
-                      box->button(QMessageBox::Ok)->click();
-              })
-        .Step(QStringLiteral("reconnected after OK"), [&] { return Opens() > opensAtBox && Ready(); },
-              [&] { form->close(); });
+    run.OnMessageBox(QStringLiteral("error box"),
+                     [&](QMessageBox* box) {
+                         run.Expect(box->text().contains(QStringLiteral("ACK_TIMER"), Qt::CaseInsensitive),
+                                    QStringLiteral("message of the exception: ") + box->text());
+                         opensAtBox = Opens();
+                         sinceBox.start();
+                     })
+        .Step(
+            QStringLiteral("box still open a while later"), [&] { return sinceBox.elapsed() > 300; },
+            [&] {
+                QMessageBox* box = TScenarioRunner::ActiveMessageBox();
+                run.Expect(box != nullptr && box->icon() == QMessageBox::Critical,
+                           QStringLiteral("error box"));
+                run.Expect(box != nullptr && box->standardButtons() == QMessageBox::Ok,
+                           QStringLiteral("OK only"));
+                run.Expect(Opens() == opensAtBox, QStringLiteral("no bootstrap while the box is open"));
+                if (box != nullptr)
+                    box->button(QMessageBox::Ok)->click();
+            })
+        .Step(
+            QStringLiteral("reconnected after OK"), [&] { return Opens() > opensAtBox && Ready(); },
+            [&] { form->close(); });
     form->show();
     ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
 }

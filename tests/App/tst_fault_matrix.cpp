@@ -39,13 +39,16 @@ struct Target {
     std::uint16_t pid;
 };
 
-Target TargetOf(int state)
-{
+Target TargetOf(int state) {
     switch (state) {
-    case 1: return {0x10, 0x0001};  // DISC_UNIQUE_BRANCH
-    case 10: return {0x20, 0x0060}; // GET DEVICE_INFO, the first request of the reading
-    case 20: return {0x10, 0x0003}; // the poll, DISC_UN_MUTE to the fixture
-    default: return {0x30, 0x00F0}; // SET DMX_START_ADDRESS, the first write
+    case 1:
+        return {0x10, 0x0001}; // DISC_UNIQUE_BRANCH
+    case 10:
+        return {0x20, 0x0060}; // GET DEVICE_INFO, the first request of the reading
+    case 20:
+        return {0x10, 0x0003}; // the poll, DISC_UN_MUTE to the fixture
+    default:
+        return {0x30, 0x00F0}; // SET DMX_START_ADDRESS, the first write
     }
 }
 
@@ -53,26 +56,23 @@ Target TargetOf(int state)
 class TLineCounter {
   public:
     TLineCounter() { VC_CaptureClear(); }
-    int Sent(std::uint8_t cc, std::uint16_t pid)
-    {
+    int Sent(std::uint8_t cc, std::uint16_t pid) {
         Update();
         return fCounts.value(Key(cc, pid));
     }
     // Requests of one kind between the first and the second discovery request.
-    int SentInFirstConnection(std::uint8_t cc, std::uint16_t pid)
-    {
+    int SentInFirstConnection(std::uint8_t cc, std::uint16_t pid) {
         Update();
         return fFirstConnection.value(Key(cc, pid));
     }
 
   private:
     static int Key(int cc, int pid) { return (cc << 16) | pid; }
-    void Update()
-    {
+    void Update() {
         VC_Packet packet;
         for (; fRead < VC_CaptureCount(); ++fRead) {
-            if (VC_CaptureGet(fRead, &packet) != 0 || packet.direction != VC_TO_FIXTURE || packet.length < 26 ||
-                packet.bytes[0] != 0xCC)
+            if (VC_CaptureGet(fRead, &packet) != 0 || packet.direction != VC_TO_FIXTURE ||
+                packet.length < 26 || packet.bytes[0] != 0xCC)
                 continue;
             const int key = Key(packet.bytes[20], (packet.bytes[21] << 8) | packet.bytes[22]);
             ++fCounts[key];
@@ -86,8 +86,7 @@ class TLineCounter {
     QHash<int, int> fFirstConnection;
 };
 
-std::uint64_t Opens()
-{
+std::uint64_t Opens() {
     return VC_CallCount("FT_Open");
 }
 
@@ -100,20 +99,18 @@ class FaultMatrixTest : public QObject {
   private:
     std::unique_ptr<TMainForm> form;
 
-    template <typename T = QWidget> T* Control(const char* name) const
-    {
+    template <typename T = QWidget> T* Control(const char* name) const {
         return form->findChild<T*>(QString::fromLatin1(name));
     }
     QString Connection() const { return Control<QLabel>("lConnection")->text(); }
-    bool Ready() const
-    {
-        return form->State() == 20 && Connection().endsWith(QStringLiteral(" - Ready")) && Control("bSet")->isEnabled();
+    bool Ready() const {
+        return form->State() == 20 && Connection().endsWith(QStringLiteral(" - Ready")) &&
+               Control("bSet")->isEnabled();
     }
 
   private slots:
     void init() { VC_Reset(); }
-    void cleanup()
-    {
+    void cleanup() {
         form.reset();
         QCOMPARE(VC_OpenHandleCount(), 0);
         VC_Reset();
@@ -123,8 +120,7 @@ class FaultMatrixTest : public QObject {
     void faultInEachState();
 };
 
-void FaultMatrixTest::faultInEachState_data()
-{
+void FaultMatrixTest::faultInEachState_data() {
     QTest::addColumn<int>("state");
     QTest::addColumn<int>("fault");
     QTest::addColumn<Reaction>("reaction");
@@ -159,7 +155,8 @@ void FaultMatrixTest::faultInEachState_data()
         const char* name;
         Cell cells[std::size(faults)];
     } states[] = {
-        {1, "discovery",
+        {1,
+         "discovery",
          {{Reaction::Rebuild, ""},
           {Reaction::DiscoveryRetry, ""},
           {Reaction::DiscoveryRetry, ""},
@@ -174,7 +171,8 @@ void FaultMatrixTest::faultInEachState_data()
           {Reaction::None, ""}, // noise before the separator is skipped
           {Reaction::DiscoveryRetry, ""},
           {Reaction::DiscoveryRetry, ""}}},
-        {10, "reading",
+        {10,
+         "reading",
          {{Reaction::Rebuild, ""},
           {Reaction::ReadRetry, ""},
           {Reaction::ReadRetry, ""},
@@ -188,7 +186,8 @@ void FaultMatrixTest::faultInEachState_data()
           {Reaction::None, ""}, // noise before the start code is skipped
           {Reaction::ReadRetry, ""},
           {Reaction::ReadRetry, ""}}},
-        {20, "polling",
+        {20,
+         "polling",
          {{Reaction::Rebuild, ""},
           {Reaction::Rediscover, ""},
           {Reaction::Rediscover, ""},
@@ -202,7 +201,8 @@ void FaultMatrixTest::faultInEachState_data()
           {Reaction::None, ""},
           {Reaction::Rediscover, ""},
           {Reaction::Rediscover, ""}}},
-        {101, "writing",
+        {101,
+         "writing",
          {{Reaction::Rebuild, "Timeout"},
           {Reaction::WriteErrorBox, "Timeout"},
           {Reaction::WriteErrorBox, "Response checksum error"},
@@ -223,8 +223,7 @@ void FaultMatrixTest::faultInEachState_data()
                 << s.state << faults[f].id << s.cells[f].reaction << QString::fromLatin1(s.cells[f].boxText);
 }
 
-void FaultMatrixTest::faultInEachState()
-{
+void FaultMatrixTest::faultInEachState() {
     QFETCH(int, state);
     QFETCH(int, fault);
     QFETCH(Reaction, reaction);
@@ -277,56 +276,69 @@ void FaultMatrixTest::faultInEachState()
             QTest::mouseClick(Control("bSet"), Qt::LeftButton);
     };
     if (state == 1 && unplug) {
-        run.Step(QStringLiteral("discovering"), [&] { return form->State() == 1 && line.Sent(0x10, 0x0001) >= 1; },
-                 strike);
+        run.Step(
+            QStringLiteral("discovering"), [&] { return form->State() == 1 && line.Sent(0x10, 0x0001) >= 1; },
+            strike);
     } else if (state == 10 && unplug) {
-        run.Step(QStringLiteral("reading"), [&] { return form->State() == 10 && line.Sent(0x20, 0x0060) >= 1; },
-                 strike);
+        run.Step(
+            QStringLiteral("reading"), [&] { return form->State() == 10 && line.Sent(0x20, 0x0060) >= 1; },
+            strike);
     } else if (state == 20 || state == 101) {
-        run.Step(QStringLiteral("ready before the fault"), [&] { return noBox(QStringLiteral("start")) && Ready(); },
-                 strike);
+        run.Step(
+            QStringLiteral("ready before the fault"),
+            [&] { return noBox(QStringLiteral("start")) && Ready(); }, strike);
     }
 
     // The reaction.
     const QString writeError = QStringLiteral("RDM error(DMX_START_ADDRESS, %1)").arg(boxText);
     switch (reaction) {
     case Reaction::None:
-        run.Step(QStringLiteral("goes on as if nothing happened"), [&] {
-            if (!noBox(QStringLiteral("no reaction")) || !Ready())
-                return false;
-            // Polling has gone on past the faulty reply (after a write, behind the discovery it ends in).
-            return line.Sent(target.cc, target.pid) > targetsBefore && line.Sent(0x10, 0x0003) >= pollsBefore + 3;
-        }, [&] {
-            const int discoveries = line.Sent(0x10, 0x0001);
-            run.Expect(discoveries == (state == 101 ? discoveriesBefore + 1 : std::max(discoveriesBefore, 1)),
-                       QStringLiteral("%1 discoveries").arg(discoveries));
-            if (state == 101)
-                run.Expect(line.Sent(0x30, 0x00E0) == 1 && line.Sent(0x30, 0x0501) == 1,
-                           QStringLiteral("the rest of the write sequence was not sent"));
-        });
+        run.Step(
+            QStringLiteral("goes on as if nothing happened"),
+            [&] {
+                if (!noBox(QStringLiteral("no reaction")) || !Ready())
+                    return false;
+                // Polling has gone on past the faulty reply (after a write, behind the discovery it ends in).
+                return line.Sent(target.cc, target.pid) > targetsBefore &&
+                       line.Sent(0x10, 0x0003) >= pollsBefore + 3;
+            },
+            [&] {
+                const int discoveries = line.Sent(0x10, 0x0001);
+                run.Expect(discoveries ==
+                               (state == 101 ? discoveriesBefore + 1 : std::max(discoveriesBefore, 1)),
+                           QStringLiteral("%1 discoveries").arg(discoveries));
+                if (state == 101)
+                    run.Expect(line.Sent(0x30, 0x00E0) == 1 && line.Sent(0x30, 0x0501) == 1,
+                               QStringLiteral("the rest of the write sequence was not sent"));
+            });
         break;
     case Reaction::DiscoveryRetry:
-        run.Step(QStringLiteral("discovery tries again"), [&] {
-            return noBox(QStringLiteral("discovery")) && line.Sent(0x10, 0x0001) >= 3;
-        }, [&] {
-            run.Expect(form->State() == 1, QStringLiteral("left discovery with the fault in place"));
-            run.Expect(line.Sent(0x20, 0x0060) == 0, QStringLiteral("read a fixture that was never found"));
-            removeFault();
-        });
+        run.Step(
+            QStringLiteral("discovery tries again"),
+            [&] { return noBox(QStringLiteral("discovery")) && line.Sent(0x10, 0x0001) >= 3; },
+            [&] {
+                run.Expect(form->State() == 1, QStringLiteral("left discovery with the fault in place"));
+                run.Expect(line.Sent(0x20, 0x0060) == 0,
+                           QStringLiteral("read a fixture that was never found"));
+                removeFault();
+            });
         break;
     case Reaction::ReadRetry:
-        run.Step(QStringLiteral("four readings, then discovery"), [&] {
-            return noBox(QStringLiteral("reading")) && line.Sent(0x10, 0x0001) >= 2;
-        }, [&] {
-            const int reads = line.SentInFirstConnection(0x20, 0x0060);
-            run.Expect(reads == 4, QStringLiteral("DEVICE_INFO asked %1 times before discovery").arg(reads));
-            removeFault();
-        });
+        run.Step(
+            QStringLiteral("four readings, then discovery"),
+            [&] { return noBox(QStringLiteral("reading")) && line.Sent(0x10, 0x0001) >= 2; },
+            [&] {
+                const int reads = line.SentInFirstConnection(0x20, 0x0060);
+                run.Expect(reads == 4,
+                           QStringLiteral("DEVICE_INFO asked %1 times before discovery").arg(reads));
+                removeFault();
+            });
         break;
     case Reaction::Rediscover:
-        run.Step(QStringLiteral("back to discovery"), [&] {
-            return noBox(QStringLiteral("polling")) && line.Sent(0x10, 0x0001) > discoveriesBefore;
-        }, removeFault);
+        run.Step(
+            QStringLiteral("back to discovery"),
+            [&] { return noBox(QStringLiteral("polling")) && line.Sent(0x10, 0x0001) > discoveriesBefore; },
+            removeFault);
         break;
     case Reaction::WriteErrorBox:
         run.OnMessageBox(QStringLiteral("write error box"), [&](QMessageBox* box) {
@@ -352,7 +364,8 @@ void FaultMatrixTest::faultInEachState()
             });
         }
         run.OnMessageBox(QStringLiteral("missing-cable box"), [&](QMessageBox* box) {
-            run.Expect(box->objectName() == QStringLiteral("MissingCableBox"), QStringLiteral("box: ") + box->text());
+            run.Expect(box->objectName() == QStringLiteral("MissingCableBox"),
+                       QStringLiteral("box: ") + box->text());
             run.Expect(Control<QLabel>("lRDM")->text() == QStringLiteral("No device"),
                        QStringLiteral("cable label: ") + Control<QLabel>("lRDM")->text());
             removeFault();
@@ -365,12 +378,14 @@ void FaultMatrixTest::faultInEachState()
     // connection: the state the old loop left behind may still read as ready before the new
     // bootstrap has run.
     const bool rebuilt = reaction == Reaction::ExceptionBox || reaction == Reaction::Rebuild;
-    run.Step(QStringLiteral("ready again"), [&] {
-        return noBox(QStringLiteral("recovery")) && Ready() && (!rebuilt || Opens() >= 2);
-    }, [&] {
-        run.Expect(rebuilt ? Opens() >= 2 : Opens() == 1, QStringLiteral("cable opened %1 times").arg(Opens()));
-        form->close();
-    });
+    run.Step(
+        QStringLiteral("ready again"),
+        [&] { return noBox(QStringLiteral("recovery")) && Ready() && (!rebuilt || Opens() >= 2); },
+        [&] {
+            run.Expect(rebuilt ? Opens() >= 2 : Opens() == 1,
+                       QStringLiteral("cable opened %1 times").arg(Opens()));
+            form->close();
+        });
     run.Start();
     QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
     QVERIFY2(!run.Failed(), qPrintable(run.Failure()));

@@ -27,8 +27,7 @@ class FixtureLoopReadTest : public QObject {
     std::unique_ptr<TMainForm> form;
 
     // The settings controls that are enabled, by name.
-    QStringList EnabledSettings() const
-    {
+    QStringList EnabledSettings() const {
         QStringList names;
         for (QWidget* w : TMainFormProbe(*form).EnableList())
             if (w->isEnabled())
@@ -38,22 +37,19 @@ class FixtureLoopReadTest : public QObject {
     }
     bool Polled(int times) const { return ::Polled(*form, times); }
 
-    void RunToEnd(TScenarioRunner& run)
-    {
+    void RunToEnd(TScenarioRunner& run) {
         run.Start();
         QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
         // The loop has ended and the bootstrap has returned once the wait above is over.
     }
 
   private slots:
-    void init()
-    {
+    void init() {
         VC_Reset();
         form = std::make_unique<TMainForm>();
         form->show();
     }
-    void cleanup()
-    {
+    void cleanup() {
         form.reset();
         QCOMPARE(VC_OpenHandleCount(), 0);
         VC_Reset();
@@ -74,8 +70,7 @@ class FixtureLoopReadTest : public QObject {
     void closingEndsLoopAfterCurrentPass();
 };
 
-void FixtureLoopReadTest::vek340IsReadAndShown()
-{
+void FixtureLoopReadTest::vek340IsReadAndShown() {
     const VC_FixtureConfig config = Vek340();
     LineWith(&config);
     TTextTrail connection;
@@ -85,31 +80,34 @@ void FixtureLoopReadTest::vek340IsReadAndShown()
     QString shownConnection, shownAddress, shownFirmware;
     QStringList modes, leds, enabled;
     int mode = -2, led = -2;
-    run.Step(QStringLiteral("polling"), [&] { return Polled(3); }, [&] {
-        shownConnection = ConnectionText(*form);
-        shownAddress = EditText(*form, "leDMXAdr");
-        shownFirmware = EditText(*form, "leFirmware");
-        modes = ComboItems(*form, "cbDMXMode");
-        mode = ComboIndex(*form, "cbDMXMode");
-        leds = ComboItems(*form, "cbStatusLed");
-        led = ComboIndex(*form, "cbStatusLed");
-        enabled = EnabledSettings();
-        const TRDMFixture* f = form->Fixture();
-        run.Expect(f && f->DeviceModelID == 103 && f->DMX512StartAdr == 37 && f->DMX512PersonalityCurrent == 2 &&
-                       f->DMX512PersonalityTotal == 3 && f->SoftwareVersionId.Major == 0x02 &&
-                       f->SoftwareVersionId.Minor == 0x0E && f->fPersonalityDescriptionList.size() == 3 &&
-                       f->fPersonalityDescriptionList[1]->DMX512SlotsRequired == 32,
-                   QStringLiteral("fixture record"));
-        form->close();
-    });
+    run.Step(
+        QStringLiteral("polling"), [&] { return Polled(3); },
+        [&] {
+            shownConnection = ConnectionText(*form);
+            shownAddress = EditText(*form, "leDMXAdr");
+            shownFirmware = EditText(*form, "leFirmware");
+            modes = ComboItems(*form, "cbDMXMode");
+            mode = ComboIndex(*form, "cbDMXMode");
+            leds = ComboItems(*form, "cbStatusLed");
+            led = ComboIndex(*form, "cbStatusLed");
+            enabled = EnabledSettings();
+            const TRDMFixture* f = form->Fixture();
+            run.Expect(f && f->DeviceModelID == 103 && f->DMX512StartAdr == 37 &&
+                           f->DMX512PersonalityCurrent == 2 && f->DMX512PersonalityTotal == 3 &&
+                           f->SoftwareVersionId.Major == 0x02 && f->SoftwareVersionId.Minor == 0x0E &&
+                           f->fPersonalityDescriptionList.size() == 3 &&
+                           f->fPersonalityDescriptionList[1]->DMX512SlotsRequired == 32,
+                       QStringLiteral("fixture record"));
+            form->close();
+        });
     RunToEnd(run);
     QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
 
     QCOMPARE(shownConnection, QStringLiteral("VEK-340 - Ready"));
-    QCOMPARE(connection.Texts().mid(0, 5), (QStringList{QStringLiteral("Discovery."), QStringLiteral("Connected"),
-                                                        QStringLiteral("Connected VEK-340"),
-                                                        QStringLiteral("VEK-340 - Retrieving info"),
-                                                        QStringLiteral("VEK-340 - Ready")}));
+    QCOMPARE(connection.Texts().mid(0, 5),
+             (QStringList{QStringLiteral("Discovery."), QStringLiteral("Connected"),
+                          QStringLiteral("Connected VEK-340"), QStringLiteral("VEK-340 - Retrieving info"),
+                          QStringLiteral("VEK-340 - Ready")}));
     QCOMPARE(shownAddress, QStringLiteral("37"));
     QCOMPARE(shownFirmware, QStringLiteral("VEK-340 v2.14"));
     QCOMPARE(modes, (QStringList{QStringLiteral("1. Standard  (24 channels)"),
@@ -119,10 +117,10 @@ void FixtureLoopReadTest::vek340IsReadAndShown()
     QCOMPARE(leds, (QStringList{QStringLiteral("On"), QStringLiteral("Off")}));
     QCOMPARE(led, 1);
     // No default is stored yet, so the two recall buttons stay disabled.
-    QCOMPARE(enabled, (QStringList{QStringLiteral("bDecrement"), QStringLiteral("bIncrement"),
-                                   QStringLiteral("bSet"), QStringLiteral("bStoreDefault"),
-                                   QStringLiteral("cbDMXMode"), QStringLiteral("cbStatusLed"),
-                                   QStringLiteral("leDMXAdr")}));
+    QCOMPARE(enabled,
+             (QStringList{QStringLiteral("bDecrement"), QStringLiteral("bIncrement"), QStringLiteral("bSet"),
+                          QStringLiteral("bStoreDefault"), QStringLiteral("cbDMXMode"),
+                          QStringLiteral("cbStatusLed"), QStringLiteral("leDMXAdr")}));
 
     const std::vector<TBytes> expected{req::UnMuteAll,
                                        req::UniqueBranchAll,
@@ -138,8 +136,9 @@ void FixtureLoopReadTest::vek340IsReadAndShown()
     const auto packets = ControllerPackets();
     QVERIFY(packets.size() > expected.size() + 2);
     for (std::size_t i = 0; i < expected.size(); ++i)
-        QVERIFY2(packets[i].Bytes == expected[i], qPrintable(QStringLiteral("packet %1: %2").arg(i).arg(
-                                                      PacketNames({packets[i]}).join(QString()))));
+        QVERIFY2(packets[i].Bytes == expected[i],
+                 qPrintable(
+                     QStringLiteral("packet %1: %2").arg(i).arg(PacketNames({packets[i]}).join(QString()))));
     // The loop lets the fixture settle for 100 ms after it answered discovery.
     QVERIFY2(packets[2].TimeMs - packets[1].TimeMs >= 100.0, qPrintable(QString::number(packets[2].TimeMs)));
     // Then only polls: no DMX frames and nothing else while connected.
@@ -147,8 +146,7 @@ void FixtureLoopReadTest::vek340IsReadAndShown()
         QVERIFY2(packets[i].Bytes == req::Poll, qPrintable(QStringLiteral("packet %1 is not a poll").arg(i)));
 }
 
-void FixtureLoopReadTest::fixtureVariants_data()
-{
+void FixtureLoopReadTest::fixtureVariants_data() {
     QTest::addColumn<bool>("modelDescription");
     QTest::addColumn<bool>("statusLed");
     QTest::addColumn<int>("personalities");
@@ -172,29 +170,28 @@ void FixtureLoopReadTest::fixtureVariants_data()
     noPersonalities.removeAll(QStringLiteral("GET 0x00e1"));
 
     QTest::newRow("without DEVICE_MODEL_DESCRIPTION")
-        << false << true << 3 << 2 << 103
-        << QStringList{"Connected ", " - Retrieving info", " - Ready"} << 3 << 1 << onOff << false << noModel;
+        << false << true << 3 << 2 << 103 << QStringList{"Connected ", " - Retrieving info", " - Ready"} << 3
+        << 1 << onOff << false << noModel;
     QTest::newRow("without the status LED")
         << true << false << 3 << 2 << 103
         << QStringList{"Connected VEK-340", "VEK-340 - Retrieving info", "VEK-340 - Ready"} << 3 << 1
         << QStringList{} << false << noLed;
     QTest::newRow("with 0 personalities")
         << true << true << 0 << 0 << 103
-        << QStringList{"Connected VEK-340", "VEK-340 - Retrieving info", "VEK-340 - Ready"} << 0 << -1 << onOff
-        << false << noPersonalities;
+        << QStringList{"Connected VEK-340", "VEK-340 - Retrieving info", "VEK-340 - Ready"} << 0 << -1
+        << onOff << false << noPersonalities;
     // A list that fills up selects its first item by itself; only the current personality may be selected.
     QTest::newRow("current personality outside the list")
         << true << true << 3 << 5 << 103
-        << QStringList{"Connected VEK-340", "VEK-340 - Retrieving info", "VEK-340 - Ready"} << 3 << -1 << onOff
-        << false << fullReading;
+        << QStringList{"Connected VEK-340", "VEK-340 - Retrieving info", "VEK-340 - Ready"} << 3 << -1
+        << onOff << false << fullReading;
     QTest::newRow("another model ID")
         << true << true << 3 << 2 << 0x0068
         << QStringList{"Connected VEK-340", "VEK-340 - Retrieving info", "VEK-340 - Ready"} << 3 << 1 << onOff
         << true << fullReading;
 }
 
-void FixtureLoopReadTest::fixtureVariants()
-{
+void FixtureLoopReadTest::fixtureVariants() {
     QFETCH(bool, modelDescription);
     QFETCH(bool, statusLed);
     QFETCH(int, personalities);
@@ -234,13 +231,15 @@ void FixtureLoopReadTest::fixtureVariants()
     QStringList modes, leds;
     int mode = -2;
     bool settingsEnabled = false;
-    run.Step(QStringLiteral("polling"), [&] { return Polled(3); }, [&] {
-        modes = ComboItems(*form, "cbDMXMode");
-        mode = ComboIndex(*form, "cbDMXMode");
-        leds = ComboItems(*form, "cbStatusLed");
-        settingsEnabled = form->findChild<QWidget*>(QStringLiteral("bSet"))->isEnabled();
-        form->close();
-    });
+    run.Step(
+        QStringLiteral("polling"), [&] { return Polled(3); },
+        [&] {
+            modes = ComboItems(*form, "cbDMXMode");
+            mode = ComboIndex(*form, "cbDMXMode");
+            leds = ComboItems(*form, "cbStatusLed");
+            settingsEnabled = form->findChild<QWidget*>(QStringLiteral("bSet"))->isEnabled();
+            form->close();
+        });
     RunToEnd(run);
     QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
 
@@ -259,8 +258,7 @@ void FixtureLoopReadTest::fixtureVariants()
     QCOMPARE(names.mid(2), reading);
 }
 
-void FixtureLoopReadTest::noFixtureCyclesDiscovery()
-{
+void FixtureLoopReadTest::noFixtureCyclesDiscovery() {
     LineWith(nullptr);
     TTextTrail connection;
     TPumpWatch watch([&] { connection.Look(ConnectionText(*form)); });
@@ -268,13 +266,15 @@ void FixtureLoopReadTest::noFixtureCyclesDiscovery()
     QStringList enabled;
     QString address = QStringLiteral("?"), firmware = QStringLiteral("?");
     int modes = -1;
-    run.Step(QStringLiteral("five attempts"), [&] { return connection.Texts().size() >= 5; }, [&] {
-        enabled = EnabledSettings();
-        address = EditText(*form, "leDMXAdr");
-        firmware = EditText(*form, "leFirmware");
-        modes = ComboItems(*form, "cbDMXMode").size() + ComboItems(*form, "cbStatusLed").size();
-        form->close();
-    });
+    run.Step(
+        QStringLiteral("five attempts"), [&] { return connection.Texts().size() >= 5; },
+        [&] {
+            enabled = EnabledSettings();
+            address = EditText(*form, "leDMXAdr");
+            firmware = EditText(*form, "leFirmware");
+            modes = ComboItems(*form, "cbDMXMode").size() + ComboItems(*form, "cbStatusLed").size();
+            form->close();
+        });
     RunToEnd(run);
     QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
 
@@ -305,8 +305,7 @@ void FixtureLoopReadTest::noFixtureCyclesDiscovery()
     }
 }
 
-void FixtureLoopReadTest::readErrors_data()
-{
+void FixtureLoopReadTest::readErrors_data() {
     QTest::addColumn<int>("fault");
     QTest::addColumn<int>("pid");
     QTest::addColumn<int>("count");
@@ -319,7 +318,8 @@ void FixtureLoopReadTest::readErrors_data()
 
     // Three failed readings in a row are repeated at once; the fourth reading succeeds.
     QTest::newRow("three checksum errors: reading repeated")
-        << int(VC_FAULT_WRONG_CHECKSUM) << 0x0060 << 3 << discovery + deviceInfo + deviceInfo + deviceInfo + head + tail;
+        << int(VC_FAULT_WRONG_CHECKSUM) << 0x0060 << 3
+        << discovery + deviceInfo + deviceInfo + deviceInfo + head + tail;
     // A fourth failure in a row gives up and discovers again.
     QTest::newRow("four wrong-PID replies: back to discovery")
         << int(VC_FAULT_WRONG_PID) << 0x0060 << 4
@@ -327,16 +327,15 @@ void FixtureLoopReadTest::readErrors_data()
     // Each discovery attempt starts the count afresh: a fifth failure is the first of the new count.
     QTest::newRow("five wrong-PID replies: the count starts again at discovery")
         << int(VC_FAULT_WRONG_PID) << 0x0060 << 5
-        << discovery + deviceInfo + deviceInfo + deviceInfo + deviceInfo + discovery + deviceInfo + head + tail;
+        << discovery + deviceInfo + deviceInfo + deviceInfo + deviceInfo + discovery + deviceInfo + head +
+               tail;
     // A failure late in the sequence starts it again from DEVICE_INFO, and the personality list is
     // read anew rather than appended to.
     QTest::newRow("a NACK for a personality description")
-        << int(VC_FAULT_NACK) << 0x00E1 << 1
-        << discovery + head + QStringList{"GET 0x00e1"} + head + tail;
+        << int(VC_FAULT_NACK) << 0x00E1 << 1 << discovery + head + QStringList{"GET 0x00e1"} + head + tail;
 }
 
-void FixtureLoopReadTest::readErrors()
-{
+void FixtureLoopReadTest::readErrors() {
     QFETCH(int, fault);
     QFETCH(int, pid);
     QFETCH(int, count);
@@ -350,12 +349,14 @@ void FixtureLoopReadTest::readErrors()
     TPumpWatch watch([&] { boxSeen = boxSeen || TScenarioRunner::ActiveMessageBox() != nullptr; });
     QStringList modes;
     std::size_t personalities = 0, supported = 0;
-    run.Step(QStringLiteral("polling"), [&] { return Polled(1); }, [&] {
-        modes = ComboItems(*form, "cbDMXMode");
-        personalities = form->Fixture()->fPersonalityDescriptionList.size();
-        supported = form->Fixture()->fSupportedParameterList.size();
-        form->close();
-    });
+    run.Step(
+        QStringLiteral("polling"), [&] { return Polled(1); },
+        [&] {
+            modes = ComboItems(*form, "cbDMXMode");
+            personalities = form->Fixture()->fPersonalityDescriptionList.size();
+            supported = form->Fixture()->fSupportedParameterList.size();
+            form->close();
+        });
     RunToEnd(run);
     QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
 
@@ -368,8 +369,7 @@ void FixtureLoopReadTest::readErrors()
     QCOMPARE(supported, std::size_t{4}); // each of the four PIDs the fixture lists, once
 }
 
-void FixtureLoopReadTest::repliesWithTooLittleData_data()
-{
+void FixtureLoopReadTest::repliesWithTooLittleData_data() {
     QTest::addColumn<int>("pid");
     QTest::addColumn<TBytes>("reply");
     QTest::addColumn<QStringList>("conversation");
@@ -416,8 +416,7 @@ void FixtureLoopReadTest::repliesWithTooLittleData_data()
     // clang-format on
 }
 
-void FixtureLoopReadTest::repliesWithTooLittleData()
-{
+void FixtureLoopReadTest::repliesWithTooLittleData() {
     QFETCH(int, pid);
     QFETCH(TBytes, reply);
     QFETCH(QStringList, conversation);
@@ -430,13 +429,15 @@ void FixtureLoopReadTest::repliesWithTooLittleData()
     TPumpWatch watch([&] { boxSeen = boxSeen || TScenarioRunner::ActiveMessageBox() != nullptr; });
     QString address, connection;
     int mode = -2, led = -2;
-    run.Step(QStringLiteral("polling"), [&] { return Polled(1); }, [&] {
-        address = EditText(*form, "leDMXAdr");
-        connection = ConnectionText(*form);
-        mode = ComboIndex(*form, "cbDMXMode");
-        led = ComboIndex(*form, "cbStatusLed");
-        form->close();
-    });
+    run.Step(
+        QStringLiteral("polling"), [&] { return Polled(1); },
+        [&] {
+            address = EditText(*form, "leDMXAdr");
+            connection = ConnectionText(*form);
+            mode = ComboIndex(*form, "cbDMXMode");
+            led = ComboIndex(*form, "cbStatusLed");
+            form->close();
+        });
     RunToEnd(run);
     QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
 
@@ -450,8 +451,7 @@ void FixtureLoopReadTest::repliesWithTooLittleData()
     QCOMPARE(led, 1);
 }
 
-void FixtureLoopReadTest::silentFixtureGoesBackToDiscovery()
-{
+void FixtureLoopReadTest::silentFixtureGoesBackToDiscovery() {
     const VC_FixtureConfig config = Vek340();
     const int id = LineWith(&config);
     TScenarioRunner run(form.get());
@@ -462,22 +462,27 @@ void FixtureLoopReadTest::silentFixtureGoesBackToDiscovery()
     QString discoveryText;
     QString addressAtDiscovery = QStringLiteral("?"), firmwareAtDiscovery = QStringLiteral("?");
     QStringList listsAtDiscovery{QStringLiteral("?")};
-    run.Step(QStringLiteral("polling"), [&] { return Polled(2); }, [&] {
-           VC_SetFixtureSilent(id, 1);
-           sinceSilent.start();
-       })
-        .Step(QStringLiteral("back to discovery"), [&] { return form->State() == 1; }, [&] {
-            untilDiscovery = sinceSilent.elapsed();
-        })
-        .Step(QStringLiteral("discovery attempt shown"), [&] { return ConnectionText(*form).startsWith("Discovery"); },
-              [&] {
-                  discoveryText = ConnectionText(*form);
-                  addressAtDiscovery = EditText(*form, "leDMXAdr");
-                  firmwareAtDiscovery = EditText(*form, "leFirmware");
-                  listsAtDiscovery = ComboItems(*form, "cbDMXMode") + ComboItems(*form, "cbStatusLed");
-                  VC_SetFixtureSilent(id, 0);
-              })
-        .Step(QStringLiteral("ready again"), [&] { return form->State() == 20; }, [&] { form->close(); });
+    run.Step(
+           QStringLiteral("polling"), [&] { return Polled(2); },
+           [&] {
+               VC_SetFixtureSilent(id, 1);
+               sinceSilent.start();
+           })
+        .Step(
+            QStringLiteral("back to discovery"), [&] { return form->State() == 1; },
+            [&] { untilDiscovery = sinceSilent.elapsed(); })
+        .Step(
+            QStringLiteral("discovery attempt shown"),
+            [&] { return ConnectionText(*form).startsWith("Discovery"); },
+            [&] {
+                discoveryText = ConnectionText(*form);
+                addressAtDiscovery = EditText(*form, "leDMXAdr");
+                firmwareAtDiscovery = EditText(*form, "leFirmware");
+                listsAtDiscovery = ComboItems(*form, "cbDMXMode") + ComboItems(*form, "cbStatusLed");
+                VC_SetFixtureSilent(id, 0);
+            })
+        .Step(
+            QStringLiteral("ready again"), [&] { return form->State() == 20; }, [&] { form->close(); });
     RunToEnd(run);
     QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
 
@@ -491,26 +496,29 @@ void FixtureLoopReadTest::silentFixtureGoesBackToDiscovery()
     QCOMPARE(listsAtDiscovery, QStringList());
 }
 
-void FixtureLoopReadTest::pulledCableRebuildsConnection()
-{
+void FixtureLoopReadTest::pulledCableRebuildsConnection() {
     const VC_FixtureConfig config = Vek340();
     LineWith(&config);
     TScenarioRunner run(form.get());
     const std::uint64_t opensAtStart = Opens();
     std::uint64_t opensWhenReady = 0;
     QString cableWhileMissing, boxText;
-    run.Step(QStringLiteral("polling"), [&] { return Polled(2); }, [&] {
-           opensWhenReady = Opens();
-           VC_SetCablePlugged(0, 0);
-       })
-        .OnMessageBox(QStringLiteral("missing-cable box of the new bootstrap"), [&](QMessageBox* box) {
-            cableWhileMissing = form->findChild<QLabel*>(QStringLiteral("lRDM"))->text();
-            boxText = box->text();
-            VC_SetCablePlugged(0, 1);
-            box->button(QMessageBox::Retry)->click();
-        })
-        .Step(QStringLiteral("ready on the returned cable"), [&] { return Polled(1) && Opens() > opensWhenReady; },
-              [&] { form->close(); });
+    run.Step(
+           QStringLiteral("polling"), [&] { return Polled(2); },
+           [&] {
+               opensWhenReady = Opens();
+               VC_SetCablePlugged(0, 0);
+           })
+        .OnMessageBox(QStringLiteral("missing-cable box of the new bootstrap"),
+                      [&](QMessageBox* box) {
+                          cableWhileMissing = form->findChild<QLabel*>(QStringLiteral("lRDM"))->text();
+                          boxText = box->text();
+                          VC_SetCablePlugged(0, 1);
+                          box->button(QMessageBox::Retry)->click();
+                      })
+        .Step(
+            QStringLiteral("ready on the returned cable"),
+            [&] { return Polled(1) && Opens() > opensWhenReady; }, [&] { form->close(); });
     RunToEnd(run);
     QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
 
@@ -518,11 +526,11 @@ void FixtureLoopReadTest::pulledCableRebuildsConnection()
     QCOMPARE(cableWhileMissing, QStringLiteral("No device"));
     QVERIFY(boxText.startsWith(QStringLiteral("Unable to locate ZYL USB/DMX cable")));
     QCOMPARE(Opens(), opensAtStart + 2); // a fresh wrapper opened the cable once more
-    QCOMPARE(form->findChild<QLabel*>(QStringLiteral("lRDM"))->text(), QStringLiteral("FT232R USB UART VC000001"));
+    QCOMPARE(form->findChild<QLabel*>(QStringLiteral("lRDM"))->text(),
+             QStringLiteral("FT232R USB UART VC000001"));
 }
 
-void FixtureLoopReadTest::ackTimerReachesBootstrapErrorBox()
-{
+void FixtureLoopReadTest::ackTimerReachesBootstrapErrorBox() {
     const VC_FixtureConfig config = Vek340();
     const int id = LineWith(&config);
     VC_InjectFault(id, VC_FAULT_ACK_TIMER, 0x20, 0x0060, 1);
@@ -530,12 +538,14 @@ void FixtureLoopReadTest::ackTimerReachesBootstrapErrorBox()
     TScenarioRunner run(form.get());
     QString boxText;
     bool fixtureReleased = false;
-    run.OnMessageBox(QStringLiteral("error box of the bootstrap"), [&](QMessageBox* box) {
-           boxText = box->text();
-           fixtureReleased = form->Fixture() == nullptr;
-           box->button(QMessageBox::Ok)->click();
-       })
-        .Step(QStringLiteral("connected again"), [&] { return Polled(1); }, [&] { form->close(); });
+    run.OnMessageBox(QStringLiteral("error box of the bootstrap"),
+                     [&](QMessageBox* box) {
+                         boxText = box->text();
+                         fixtureReleased = form->Fixture() == nullptr;
+                         box->button(QMessageBox::Ok)->click();
+                     })
+        .Step(
+            QStringLiteral("connected again"), [&] { return Polled(1); }, [&] { form->close(); });
     RunToEnd(run);
     QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
 
@@ -545,8 +555,7 @@ void FixtureLoopReadTest::ackTimerReachesBootstrapErrorBox()
     QCOMPARE(Opens(), opensAtStart + 2); // the loop's exit asked for a new bootstrap
 }
 
-void FixtureLoopReadTest::closingEndsLoopAfterCurrentPass_data()
-{
+void FixtureLoopReadTest::closingEndsLoopAfterCurrentPass_data() {
     QTest::addColumn<bool>("withFixture");
     QTest::addColumn<int>("state");
     QTest::addColumn<QString>("lastPacket");
@@ -558,8 +567,7 @@ void FixtureLoopReadTest::closingEndsLoopAfterCurrentPass_data()
     QTest::newRow("state 20") << true << 20 << QStringLiteral("DISC 0x0003");
 }
 
-void FixtureLoopReadTest::closingEndsLoopAfterCurrentPass()
-{
+void FixtureLoopReadTest::closingEndsLoopAfterCurrentPass() {
     QFETCH(bool, withFixture);
     QFETCH(int, state);
     QFETCH(QString, lastPacket);
@@ -578,7 +586,8 @@ void FixtureLoopReadTest::closingEndsLoopAfterCurrentPass()
             return false;
         // States 10 and 20 are entered at the end of the pass before; wait for a pass of their own.
         const QStringList names = PacketNames(ControllerPackets());
-        return state == 1 || names.contains(state == 10 ? QStringLiteral("GET 0x0060") : QStringLiteral("DISC 0x0003"));
+        return state == 1 ||
+               names.contains(state == 10 ? QStringLiteral("GET 0x0060") : QStringLiteral("DISC 0x0003"));
     };
     run.Step(QStringLiteral("in the state"), inState, [&] {
         packetsAtClose = ControllerPackets().size();
@@ -593,7 +602,8 @@ void FixtureLoopReadTest::closingEndsLoopAfterCurrentPass()
     QVERIFY(static_cast<std::size_t>(names.size()) >= packetsAtClose);
     QCOMPARE(names.back(), lastPacket);
     if (state == 1)
-        QCOMPARE(names.mid(names.size() - 7), (QStringList{"DISC 0x0001 *", "DMX", "DMX", "DMX", "DMX", "DMX", "DMX"}));
+        QCOMPARE(names.mid(names.size() - 7),
+                 (QStringList{"DISC 0x0001 *", "DMX", "DMX", "DMX", "DMX", "DMX", "DMX"}));
 
     // Nothing goes on afterwards: no new bootstrap, nothing more on the line.
     const int packetsAtEnd = names.size();

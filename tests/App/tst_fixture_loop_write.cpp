@@ -17,8 +17,7 @@ namespace {
 
 constexpr int kScenarioTimeoutMs = 60000;
 
-void Press(QWidget* button)
-{
+void Press(QWidget* button) {
     QTest::mousePress(button, Qt::LeftButton);
     QTest::mouseRelease(button, Qt::LeftButton);
 }
@@ -31,14 +30,13 @@ struct TWriteLook {
     bool CursorLeftOver = false;
 
     static bool Writing() { return QApplication::overrideCursor() != nullptr; }
-    void Look(const TMainForm& form)
-    {
+    void Look(const TMainForm& form) {
         const QCursor* cursor = QApplication::overrideCursor();
         if (form.State() == 101) {
-            HourGlassWhileWriting = HourGlassWhileWriting ||
-                                    (cursor && cursor->shape() == Qt::WaitCursor &&
-                                     !form.findChild<QWidget*>(QStringLiteral("bSet"))->isEnabled() &&
-                                     !form.findChild<QWidget*>(QStringLiteral("leDMXAdr"))->isEnabled());
+            HourGlassWhileWriting =
+                HourGlassWhileWriting || (cursor && cursor->shape() == Qt::WaitCursor &&
+                                          !form.findChild<QWidget*>(QStringLiteral("bSet"))->isEnabled() &&
+                                          !form.findChild<QWidget*>(QStringLiteral("leDMXAdr"))->isEnabled());
         } else if (cursor) {
             CursorLeftOver = true;
         }
@@ -52,21 +50,18 @@ class FixtureLoopWriteTest : public QObject {
   private:
     std::unique_ptr<TMainForm> form;
 
-    template <typename T = QWidget> T* Control(const char* name) const
-    {
+    template <typename T = QWidget> T* Control(const char* name) const {
         return form->findChild<T*>(QString::fromLatin1(name));
     }
     bool Polled(int times) const { return ::Polled(*form, times); }
 
   private slots:
-    void init()
-    {
+    void init() {
         VC_Reset();
         form = std::make_unique<TMainForm>();
         form->show();
     }
-    void cleanup()
-    {
+    void cleanup() {
         form.reset();
         QCOMPARE(VC_OpenHandleCount(), 0);
         QVERIFY(QApplication::overrideCursor() == nullptr);
@@ -79,8 +74,7 @@ class FixtureLoopWriteTest : public QObject {
     void overlongReplyFailsTheWrite();
 };
 
-void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack_data()
-{
+void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<int>("mode");
     QTest::addColumn<int>("led");
@@ -93,16 +87,16 @@ void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack_data()
 
     // The fixture starts at address 37, personality 2 (index 1), LED off (index 1).
     QTest::newRow("999 with mode 3 and LED on")
-        << QStringLiteral("999") << 2 << 0 << req::SetStartAddress512 << req::SetPersonality3 << req::SetStatusLedOn
-        << 512 << 3 << 0xFF;
-    QTest::newRow("0, mode and LED as shown") << QStringLiteral("0") << 1 << 1 << req::SetStartAddress1
-                                              << req::SetPersonality2 << req::SetStatusLedOff << 1 << 2 << 0x00;
+        << QStringLiteral("999") << 2 << 0 << req::SetStartAddress512 << req::SetPersonality3
+        << req::SetStatusLedOn << 512 << 3 << 0xFF;
+    QTest::newRow("0, mode and LED as shown")
+        << QStringLiteral("0") << 1 << 1 << req::SetStartAddress1 << req::SetPersonality2
+        << req::SetStatusLedOff << 1 << 2 << 0x00;
     QTest::newRow("not a number") << QString() << 1 << 1 << req::SetStartAddress1 << req::SetPersonality2
                                   << req::SetStatusLedOff << 1 << 2 << 0x00;
 }
 
-void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack()
-{
+void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack() {
     QFETCH(QString, typed);
     QFETCH(int, mode);
     QFETCH(int, led);
@@ -132,23 +126,28 @@ void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack()
     QString shownAddress;
     int shownMode = -2, shownLed = -2, pollsAtPress = 0;
     bool enabledAgain = false;
-    run.Step(QStringLiteral("polling"), [&] { return Polled(1); }, [&] {
-           Control<QLineEdit>("leDMXAdr")->setText(typed);
-           Control<QComboBox>("cbDMXMode")->setCurrentIndex(mode);
-           Control<QComboBox>("cbStatusLed")->setCurrentIndex(led);
-           packetsAtPress = ControllerPackets().size();
-           pollsAtPress = CountPackets(req::Poll);
-           Press(Control("bSet"));
-           pressed = true;
-       })
-        .Step(QStringLiteral("written, read back and polling"),
-              [&] { return written && form->State() == 20 && CountPackets(req::Poll) > pollsAtPress; }, [&] {
-                  shownAddress = Control<QLineEdit>("leDMXAdr")->text();
-                  shownMode = Control<QComboBox>("cbDMXMode")->currentIndex();
-                  shownLed = Control<QComboBox>("cbStatusLed")->currentIndex();
-                  enabledAgain = Control("bSet")->isEnabled();
-                  form->close();
-              }, 30000);
+    run.Step(
+           QStringLiteral("polling"), [&] { return Polled(1); },
+           [&] {
+               Control<QLineEdit>("leDMXAdr")->setText(typed);
+               Control<QComboBox>("cbDMXMode")->setCurrentIndex(mode);
+               Control<QComboBox>("cbStatusLed")->setCurrentIndex(led);
+               packetsAtPress = ControllerPackets().size();
+               pollsAtPress = CountPackets(req::Poll);
+               Press(Control("bSet"));
+               pressed = true;
+           })
+        .Step(
+            QStringLiteral("written, read back and polling"),
+            [&] { return written && form->State() == 20 && CountPackets(req::Poll) > pollsAtPress; },
+            [&] {
+                shownAddress = Control<QLineEdit>("leDMXAdr")->text();
+                shownMode = Control<QComboBox>("cbDMXMode")->currentIndex();
+                shownLed = Control<QComboBox>("cbStatusLed")->currentIndex();
+                enabledAgain = Control("bSet")->isEnabled();
+                form->close();
+            },
+            30000);
     run.Start();
     QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
     QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
@@ -165,7 +164,8 @@ void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack()
     // discovery that reads everything back.
     for (std::size_t i = 0; i < 3; ++i) {
         const double gap = packets[packetsAtPress + i + 1].TimeMs - packets[packetsAtPress + i].TimeMs;
-        QVERIFY2(gap >= 2500.0 && gap < 4500.0, qPrintable(QStringLiteral("after write %1: %2 ms").arg(i).arg(gap)));
+        QVERIFY2(gap >= 2500.0 && gap < 4500.0,
+                 qPrintable(QStringLiteral("after write %1: %2 ms").arg(i).arg(gap)));
     }
 
     const VC_FixtureConfig held = FixtureState(id);
@@ -186,8 +186,7 @@ void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack()
 // A fixture without personalities gets personality 0, which it refuses. The window is closed while
 // the write runs: the error box still comes, nothing is written after the refused request, the
 // loop ends with that pass and no new connection is made.
-void FixtureLoopWriteTest::refusedPersonalityEndsWriteWhileClosing()
-{
+void FixtureLoopWriteTest::refusedPersonalityEndsWriteWhileClosing() {
     VC_FixtureConfig config = Vek340();
     config.personality_count = 0;
     config.current_personality = 0;
@@ -207,11 +206,13 @@ void FixtureLoopWriteTest::refusedPersonalityEndsWriteWhileClosing()
     QString boxText;
     std::uint32_t stateAtBox = 0;
     bool hourGlassAtBox = true;
-    run.Step(QStringLiteral("polling"), [&] { return Polled(1); }, [&] {
-           Control<QLineEdit>("leDMXAdr")->setText(QStringLiteral("200"));
-           packetsAtPress = ControllerPackets().size();
-           Press(Control("bSet"));
-       })
+    run.Step(
+           QStringLiteral("polling"), [&] { return Polled(1); },
+           [&] {
+               Control<QLineEdit>("leDMXAdr")->setText(QStringLiteral("200"));
+               packetsAtPress = ControllerPackets().size();
+               Press(Control("bSet"));
+           })
         .OnMessageBox(QStringLiteral("RDM error box"), [&](QMessageBox* box) {
             boxText = box->text();
             stateAtBox = form->State();
@@ -244,8 +245,7 @@ void FixtureLoopWriteTest::refusedPersonalityEndsWriteWhileClosing()
 
 // A reply that outgrows what the cable layer collects ends its transaction early, without a complete
 // reply: that is a failed write, shown as such, and not a success read from the bytes collected.
-void FixtureLoopWriteTest::overlongReplyFailsTheWrite()
-{
+void FixtureLoopWriteTest::overlongReplyFailsTheWrite() {
     const VC_FixtureConfig config = Vek340();
     const int id = LineWith(&config);
     TBytes overlong{0xCC, 0x01, 0x00}; // a length byte of 0: the reply never says where it ends
@@ -254,17 +254,22 @@ void FixtureLoopWriteTest::overlongReplyFailsTheWrite()
     TScenarioRunner run(form.get());
     std::size_t packetsAtPress = 0;
     QString boxText;
-    run.Step(QStringLiteral("polling"), [&] { return Polled(1); }, [&] {
-           Control<QLineEdit>("leDMXAdr")->setText(QStringLiteral("200"));
-           packetsAtPress = ControllerPackets().size();
-           Press(Control("bSet"));
-       })
-        .OnMessageBox(QStringLiteral("RDM error box"), [&](QMessageBox* box) {
-            boxText = box->text();
-            box->button(QMessageBox::Ok)->click();
-        })
-        .Step(QStringLiteral("ready again"), [&] { return Polled(1) && ControllerPackets().size() > packetsAtPress + 3; },
-              [&] { form->close(); });
+    run.Step(
+           QStringLiteral("polling"), [&] { return Polled(1); },
+           [&] {
+               Control<QLineEdit>("leDMXAdr")->setText(QStringLiteral("200"));
+               packetsAtPress = ControllerPackets().size();
+               Press(Control("bSet"));
+           })
+        .OnMessageBox(QStringLiteral("RDM error box"),
+                      [&](QMessageBox* box) {
+                          boxText = box->text();
+                          box->button(QMessageBox::Ok)->click();
+                      })
+        .Step(
+            QStringLiteral("ready again"),
+            [&] { return Polled(1) && ControllerPackets().size() > packetsAtPress + 3; },
+            [&] { form->close(); });
     run.Start();
     QTRY_VERIFY_WITH_TIMEOUT(run.Done(), kScenarioTimeoutMs);
     QVERIFY2(!run.Failed(), qPrintable(run.Failure()));

@@ -50,15 +50,13 @@ TEST_P(MergeSupportedParameters, YieldsThePidsInOrderOfFirstAppearance) {
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, MergeSupportedParameters,
-    ::testing::Values(
-        MergeCase{"Pdl0AddsNothing", {}, 0, {}},
-        MergeCase{"Pdl1AddsNothing", {0x00}, 1, {}},
-        MergeCase{"OddLastByteIgnored", {0x00, 0x80, 0x05, 0x01, 0x00}, 5, {0x0080, 0x0501}},
-        MergeCase{"RepeatDropped", {0x00, 0x80, 0x05, 0x01, 0x00, 0x80}, 6, {0x0080, 0x0501}},
-        MergeCase{"HighByteFirst", {0xA1, 0x02, 0x12, 0x34}, 4, {0xA102, 0x1234}},
-        // The PDL byte claims three PIDs, but only one arrived: the zeros behind it are no PID.
-        MergeCase{"PdlBeyondReceivedBytesReadsOnlyWhatArrived", {0x00, 0x60}, 6, {0x0060}},
-        MergeCase{"PdlBelowReceivedBytesReadsOnlyPdl", {0x00, 0x60, 0x00, 0x80}, 2, {0x0060}}),
+    ::testing::Values(MergeCase{"Pdl0AddsNothing", {}, 0, {}}, MergeCase{"Pdl1AddsNothing", {0x00}, 1, {}},
+                      MergeCase{"OddLastByteIgnored", {0x00, 0x80, 0x05, 0x01, 0x00}, 5, {0x0080, 0x0501}},
+                      MergeCase{"RepeatDropped", {0x00, 0x80, 0x05, 0x01, 0x00, 0x80}, 6, {0x0080, 0x0501}},
+                      MergeCase{"HighByteFirst", {0xA1, 0x02, 0x12, 0x34}, 4, {0xA102, 0x1234}},
+                      // The PDL byte claims three PIDs, but only one arrived: the zeros behind it are no PID.
+                      MergeCase{"PdlBeyondReceivedBytesReadsOnlyWhatArrived", {0x00, 0x60}, 6, {0x0060}},
+                      MergeCase{"PdlBelowReceivedBytesReadsOnlyPdl", {0x00, 0x60, 0x00, 0x80}, 2, {0x0060}}),
     [](const ::testing::TestParamInfo<MergeCase>& info) { return info.param.name; });
 
 TEST(FixtureRecord, NewRecordIsEmptyAndSupportsNothing) {

@@ -14,13 +14,17 @@ class HelpViewerTest : public QObject {
   private:
     std::unique_ptr<TMainForm> form;
 
-    QString HelpFile() const { return QCoreApplication::applicationDirPath() + QStringLiteral("/app_help_viewer.chm"); }
+    QString HelpFile() const {
+        return QCoreApplication::applicationDirPath() + QStringLiteral("/app_help_viewer.chm");
+    }
     QAction* Action(const char* name) const { return form->findChild<QAction*>(QString::fromLatin1(name)); }
 
   private slots:
-    void init() { form = TMainFormProbe::IdleForm(); form->show(); }
-    void cleanup()
-    {
+    void init() {
+        form = TMainFormProbe::IdleForm();
+        form->show();
+    }
+    void cleanup() {
         form.reset();
         if (QFile::exists(HelpFile() + QStringLiteral(".away")))
             QFile::rename(HelpFile() + QStringLiteral(".away"), HelpFile());
@@ -30,8 +34,7 @@ class HelpViewerTest : public QObject {
     void missingHelpFileOpensNoViewer();
 };
 
-void HelpViewerTest::helpShowsIntroductionAndFollowsLinks()
-{
+void HelpViewerTest::helpShowsIntroductionAndFollowsLinks() {
     QVERIFY2(QFile::exists(HelpFile()), qPrintable(HelpFile()));
     Action("aHelp")->trigger();
     auto* viewer = form->findChild<THelpViewer*>();
@@ -58,8 +61,7 @@ void HelpViewerTest::helpShowsIntroductionAndFollowsLinks()
     QCOMPARE(browser->documentTitle(), QStringLiteral("ZYL VEK RDM Tool"));
 }
 
-void HelpViewerTest::missingHelpFileOpensNoViewer()
-{
+void HelpViewerTest::missingHelpFileOpensNoViewer() {
     QVERIFY(QFile::rename(HelpFile(), HelpFile() + QStringLiteral(".away")));
     TScenarioRunner run(nullptr);
     run.OnMessageBox(QStringLiteral("missing help box"), [](QMessageBox* box) { box->accept(); });

@@ -28,15 +28,13 @@ class MainLayoutTest : public QObject {
   private:
     std::unique_ptr<TMainForm> form;
 
-    template <typename T = QWidget> T* Control(const QString& name) const
-    {
+    template <typename T = QWidget> T* Control(const QString& name) const {
         return form->findChild<T*>(name);
     }
 
   private slots:
     // As at program entry: the controls are checked under the themes' style sheets.
-    void initTestCase()
-    {
+    void initTestCase() {
         Themes::RegisterBuiltInThemes();
         QVERIFY(Themes::TrySetStyle(QStringLiteral("Cobalt XEMedia")));
     }
@@ -57,14 +55,14 @@ class MainLayoutTest : public QObject {
     void enableListHoldsTheNineSettingsControls();
 };
 
-void MainLayoutTest::controlsStandAtTheirPlaces_data()
-{
+void MainLayoutTest::controlsStandAtTheirPlaces_data() {
     QTest::addColumn<QString>("parentName");
     QTest::addColumn<QRect>("rect");
     QTest::addColumn<QString>("text");
     QTest::addColumn<Fit>("fit");
 
-    const auto row = [](const char* name, const char* parent, QRect r, const char* text, Fit fit = Fit::Exact) {
+    const auto row = [](const char* name, const char* parent, QRect r, const char* text,
+                        Fit fit = Fit::Exact) {
         QTest::newRow(name) << QString::fromLatin1(parent) << r << QString::fromLatin1(text) << fit;
     };
     // Regions of the window.
@@ -96,8 +94,7 @@ void MainLayoutTest::controlsStandAtTheirPlaces_data()
     row("bSetDefaultDMX2", "Panel3", {370, 256, 190, 41}, "Set default DMX-2");
 }
 
-void MainLayoutTest::controlsStandAtTheirPlaces()
-{
+void MainLayoutTest::controlsStandAtTheirPlaces() {
     QFETCH(QString, parentName);
     QFETCH(QRect, rect);
     QFETCH(QString, text);
@@ -122,8 +119,7 @@ void MainLayoutTest::controlsStandAtTheirPlaces()
         QCOMPARE(shown.toString(), text);
 }
 
-void MainLayoutTest::windowIsFixedWithCloseBoxOnly()
-{
+void MainLayoutTest::windowIsFixedWithCloseBoxOnly() {
     QCOMPARE(form->size(), QSize(576, 645));
     QCOMPARE(form->minimumSize(), QSize(576, 645));
     QCOMPARE(form->maximumSize(), QSize(576, 645));
@@ -136,8 +132,7 @@ void MainLayoutTest::windowIsFixedWithCloseBoxOnly()
     QCOMPARE(form->windowTitle(), QStringLiteral("ZYL VEK RDM Tool"));
 }
 
-void MainLayoutTest::fontsAreTahomaBoldExceptMenuBarAndCableLabel()
-{
+void MainLayoutTest::fontsAreTahomaBoldExceptMenuBarAndCableLabel() {
     const auto check = [](const QFont& f, const char* family, int pixels, bool bold) {
         QCOMPARE(f.family(), QString::fromLatin1(family));
         QCOMPARE(f.pixelSize(), pixels);
@@ -145,7 +140,8 @@ void MainLayoutTest::fontsAreTahomaBoldExceptMenuBarAndCableLabel()
     };
     check(form->font(), "Tahoma", 16, true);
     QCOMPARE(Themes::ActiveStyleName(), QStringLiteral("ZYL01")); // fonts hold under the style sheet
-    for (const char* name : {"bSet", "leDMXAdr", "leDMXAdrLabel", "cbDMXMode", "Label1", "Label3", "lConnection"})
+    for (const char* name :
+         {"bSet", "leDMXAdr", "leDMXAdrLabel", "cbDMXMode", "Label1", "Label3", "lConnection"})
         check(Control(QString::fromLatin1(name))->font(), "Tahoma", 16, true);
     check(Control(QStringLiteral("lRDM"))->font(), "Tahoma", 11, true);
     check(Control(QStringLiteral("ActionMainMenuBar1"))->font(), "Segoe UI", 12, false);
@@ -154,8 +150,7 @@ void MainLayoutTest::fontsAreTahomaBoldExceptMenuBarAndCableLabel()
         check(menu->font(), "Tahoma", 16, true);
 }
 
-void MainLayoutTest::menuOffersExitHelpAndAbout()
-{
+void MainLayoutTest::menuOffersExitHelpAndAbout() {
     auto* bar = Control<QMenuBar>(QStringLiteral("ActionMainMenuBar1"));
     QVERIFY(!bar->isNativeMenuBar());
     const QList<QAction*> menus = bar->actions();
@@ -169,7 +164,8 @@ void MainLayoutTest::menuOffersExitHelpAndAbout()
         const char* text;
         const char* caption;
     };
-    const Item items[] = {{0, "aExit", "&Exit", "Exit"}, {1, "aHelp", "&Help", "Help"}, {1, "aAbout", "&About", "About"}};
+    const Item items[] = {
+        {0, "aExit", "&Exit", "Exit"}, {1, "aHelp", "&Help", "Help"}, {1, "aAbout", "&About", "About"}};
     QList<QAction*> seen[2] = {menus[0]->menu()->actions(), menus[1]->menu()->actions()};
     QCOMPARE(seen[0].size(), 1);
     QCOMPARE(seen[1].size(), 2);
@@ -182,8 +178,7 @@ void MainLayoutTest::menuOffersExitHelpAndAbout()
     }
 }
 
-void MainLayoutTest::picturesAreCentredAndStretched()
-{
+void MainLayoutTest::picturesAreCentredAndStretched() {
     auto* picture = Control<QLabel>(QStringLiteral("Image2"));
     QCOMPARE(picture->pixmap().size(), QSize(300, 310));
     QVERIFY(!picture->hasScaledContents());
@@ -193,14 +188,12 @@ void MainLayoutTest::picturesAreCentredAndStretched()
     QVERIFY(logo->hasScaledContents());
 }
 
-void MainLayoutTest::placeholdersAreReleased()
-{
+void MainLayoutTest::placeholdersAreReleased() {
     for (const char* name : {"Panel4", "Panel5", "Panel6", "Panel7"})
         QVERIFY2(Control(QString::fromLatin1(name)) == nullptr, name);
 }
 
-void MainLayoutTest::cableLabelEndsAt564WhateverItShows()
-{
+void MainLayoutTest::cableLabelEndsAt564WhateverItShows() {
     auto* cable = Control<QLabel>(QStringLiteral("lRDM"));
     QCOMPARE(cable->y(), 9);
     QVERIFY(cable->alignment() & Qt::AlignRight);
@@ -211,8 +204,7 @@ void MainLayoutTest::cableLabelEndsAt564WhateverItShows()
     }
 }
 
-void MainLayoutTest::startsWithSettingsDisabledAndTextsEmpty()
-{
+void MainLayoutTest::startsWithSettingsDisabledAndTextsEmpty() {
     QVERIFY(Control(QStringLiteral("lRDM"))->isHidden());
     QVERIFY(!Control(QStringLiteral("lRDM"))->isEnabled()); // greyed once shown
     QVERIFY(!Control(QStringLiteral("lConnection"))->isEnabled());
@@ -229,8 +221,7 @@ void MainLayoutTest::startsWithSettingsDisabledAndTextsEmpty()
     QVERIFY(!form->Default().Valid);
 }
 
-void MainLayoutTest::editAndListsRestrictInput()
-{
+void MainLayoutTest::editAndListsRestrictInput() {
     auto* address = Control<QLineEdit>(QStringLiteral("leDMXAdr"));
     QCOMPARE(address->maxLength(), 3);
     QCOMPARE(address->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
@@ -255,14 +246,13 @@ void MainLayoutTest::editAndListsRestrictInput()
     QVERIFY(!Control<QComboBox>(QStringLiteral("cbStatusLed"))->isEditable());
 }
 
-void MainLayoutTest::tabKeyCyclesThroughSettingsInOrder()
-{
+void MainLayoutTest::tabKeyCyclesThroughSettingsInOrder() {
     TMainFormProbe(*form).SetControlsEnabled(true, false);
-    const QStringList expected = {QStringLiteral("bDummyFocus"),   QStringLiteral("leDMXAdr"),
-                                  QStringLiteral("cbDMXMode"),     QStringLiteral("cbStatusLed"),
-                                  QStringLiteral("bDecrement"),    QStringLiteral("bIncrement"),
-                                  QStringLiteral("bSet"),          QStringLiteral("bStoreDefault"),
-                                  QStringLiteral("bSetDefault"),   QStringLiteral("bSetDefaultDMX2")};
+    const QStringList expected = {QStringLiteral("bDummyFocus"), QStringLiteral("leDMXAdr"),
+                                  QStringLiteral("cbDMXMode"),   QStringLiteral("cbStatusLed"),
+                                  QStringLiteral("bDecrement"),  QStringLiteral("bIncrement"),
+                                  QStringLiteral("bSet"),        QStringLiteral("bStoreDefault"),
+                                  QStringLiteral("bSetDefault"), QStringLiteral("bSetDefaultDMX2")};
     QStringList seen;
     QWidget* w = Control(QStringLiteral("bDummyFocus"));
     do {
@@ -273,15 +263,15 @@ void MainLayoutTest::tabKeyCyclesThroughSettingsInOrder()
     QCOMPARE(seen, expected);
 }
 
-void MainLayoutTest::enableListHoldsTheNineSettingsControls()
-{
+void MainLayoutTest::enableListHoldsTheNineSettingsControls() {
     QStringList names;
     for (QWidget* w : TMainFormProbe(*form).EnableList())
         names << w->objectName();
-    QCOMPARE(names, (QStringList{QStringLiteral("bIncrement"), QStringLiteral("bDecrement"), QStringLiteral("bSet"),
-                                 QStringLiteral("bStoreDefault"), QStringLiteral("bSetDefault"),
-                                 QStringLiteral("bSetDefaultDMX2"), QStringLiteral("leDMXAdr"),
-                                 QStringLiteral("cbDMXMode"), QStringLiteral("cbStatusLed")}));
+    QCOMPARE(names,
+             (QStringList{QStringLiteral("bIncrement"), QStringLiteral("bDecrement"), QStringLiteral("bSet"),
+                          QStringLiteral("bStoreDefault"), QStringLiteral("bSetDefault"),
+                          QStringLiteral("bSetDefaultDMX2"), QStringLiteral("leDMXAdr"),
+                          QStringLiteral("cbDMXMode"), QStringLiteral("cbStatusLed")}));
 }
 
 QTEST_MAIN(MainLayoutTest)

@@ -14,8 +14,7 @@ class SettingsTest : public QObject {
   private:
     std::unique_ptr<TMainForm> form;
 
-    template <typename T = TTouchButton> T* Control(const char* name) const
-    {
+    template <typename T = TTouchButton> T* Control(const char* name) const {
         return form->findChild<T*>(QString::fromLatin1(name));
     }
     QString Address() const { return Control<QLineEdit>("leDMXAdr")->text(); }
@@ -54,8 +53,7 @@ class SettingsTest : public QObject {
     void recallLeavesListsWithoutTheStoredPosition();
 };
 
-void SettingsTest::init()
-{
+void SettingsTest::init() {
     form = TMainFormProbe::IdleForm();
     form->show();
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
@@ -71,16 +69,14 @@ struct THostedButton {
     TTouchButton* button = new TTouchButton(&host);
     std::vector<QString> log;
 
-    explicit THostedButton(const char* name, const TRect& r = TRect{0, 0, 80, 40})
-    {
+    explicit THostedButton(const char* name, const TRect& r = TRect{0, 0, 80, 40}) {
         host.resize(200, 100);
         button->setObjectName(QString::fromLatin1(name));
         button->SetParams(&host, r, QString::fromLatin1(name), Logger(QStringLiteral("down")),
                           Logger(QStringLiteral("up")));
         host.show();
     }
-    TMouseEvent Logger(const QString& what)
-    {
+    TMouseEvent Logger(const QString& what) {
         return [this, what](QObject* s, Qt::MouseButton b, Qt::KeyboardModifiers, int, int) {
             log.push_back(QStringLiteral("%1 %2 %3").arg(what, s->objectName()).arg(int(b)));
         };
@@ -89,8 +85,7 @@ struct THostedButton {
 
 } // namespace
 
-void SettingsTest::touchButtonTakesItsPlaceAndCaption()
-{
+void SettingsTest::touchButtonTakesItsPlaceAndCaption() {
     THostedButton hosted("Ok", TRect{73, 3, 168, 29});
     QCOMPARE(hosted.button->parentWidget(), &hosted.host);
     QCOMPARE(hosted.button->geometry(), QRect(73, 3, 168, 29)); // Right and Bottom carry width and height
@@ -98,8 +93,7 @@ void SettingsTest::touchButtonTakesItsPlaceAndCaption()
     QCOMPARE(hosted.button->font(), hosted.host.font()); // the caption in the parent's font
 }
 
-void SettingsTest::touchButtonActsOnPressAndReportsRelease()
-{
+void SettingsTest::touchButtonActsOnPressAndReportsRelease() {
     THostedButton hosted("b");
     TTouchButton* button = hosted.button;
     QSignalSpy clicked(button, &QPushButton::clicked);
@@ -118,8 +112,7 @@ void SettingsTest::touchButtonActsOnPressAndReportsRelease()
     QCOMPARE(clicked.count(), 1); // the click still happens, but nothing acts on it
 }
 
-void SettingsTest::touchActsAtOnceWithoutAnEmulatedPress()
-{
+void SettingsTest::touchActsAtOnceWithoutAnEmulatedPress() {
     THostedButton hosted("t", TRect{10, 10, 100, 50});
     QVERIFY(QTest::qWaitForWindowExposed(&hosted.host));
     QVERIFY(hosted.button->testAttribute(Qt::WA_AcceptTouchEvents));
@@ -131,8 +124,7 @@ void SettingsTest::touchActsAtOnceWithoutAnEmulatedPress()
     QCOMPARE(hosted.log, (std::vector<QString>{QStringLiteral("down t 1"), QStringLiteral("up t 1")}));
 }
 
-void SettingsTest::disablingAHeldButtonEndsItsPress()
-{
+void SettingsTest::disablingAHeldButtonEndsItsPress() {
     THostedButton hosted("h");
     TTouchButton* button = hosted.button;
     QVERIFY(QTest::qWaitForWindowExposed(&hosted.host));
@@ -149,8 +141,7 @@ void SettingsTest::disablingAHeldButtonEndsItsPress()
 
 // ---- Auto-repeat --------------------------------------------------------------------------------
 
-void SettingsTest::heldPlusFollowsTheTimeLine()
-{
+void SettingsTest::heldPlusFollowsTheTimeLine() {
     TMainFormProbe probe(*form);
     probe.ShowReadyFixture(1, {{24, "Standard"}}, 0, 0);
 
@@ -188,23 +179,27 @@ void SettingsTest::heldPlusFollowsTheTimeLine()
     }
 }
 
-void SettingsTest::repeatClampsTheAddress_data()
-{
+void SettingsTest::repeatClampsTheAddress_data() {
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("button");
     QTest::addColumn<int>("events");
     QTest::addColumn<int>("expected");
 
-    QTest::newRow("minus at 1 stays 1") << "1" << "bDecrement" << 3 << 1;
-    QTest::newRow("plus at 512 stays 512") << "512" << "bIncrement" << 3 << 512;
-    QTest::newRow("big minus steps stop at 1") << "30" << "bDecrement" << 40 << 1;
-    QTest::newRow("empty counts as 0, plus gives 1") << "" << "bIncrement" << 0 << 1;
-    QTest::newRow("empty counts as 0, minus gives 1") << "" << "bDecrement" << 0 << 1;
-    QTest::newRow("typed 999 is brought to 512") << "999" << "bIncrement" << 0 << 512;
+    QTest::newRow("minus at 1 stays 1") << "1"
+                                        << "bDecrement" << 3 << 1;
+    QTest::newRow("plus at 512 stays 512") << "512"
+                                           << "bIncrement" << 3 << 512;
+    QTest::newRow("big minus steps stop at 1") << "30"
+                                               << "bDecrement" << 40 << 1;
+    QTest::newRow("empty counts as 0, plus gives 1") << ""
+                                                     << "bIncrement" << 0 << 1;
+    QTest::newRow("empty counts as 0, minus gives 1") << ""
+                                                      << "bDecrement" << 0 << 1;
+    QTest::newRow("typed 999 is brought to 512") << "999"
+                                                 << "bIncrement" << 0 << 512;
 }
 
-void SettingsTest::repeatClampsTheAddress()
-{
+void SettingsTest::repeatClampsTheAddress() {
     QFETCH(QString, start);
     QFETCH(QString, button);
     QFETCH(int, events);
@@ -221,8 +216,7 @@ void SettingsTest::repeatClampsTheAddress()
     QCOMPARE(Address(), QString::number(expected));
 }
 
-void SettingsTest::shortPressStepsByExactlyOne()
-{
+void SettingsTest::shortPressStepsByExactlyOne() {
     TMainFormProbe(*form).ShowReadyFixture(100, {{24, "Standard"}}, 0, 0);
     Press("bIncrement");
     Release("bIncrement");
@@ -235,8 +229,7 @@ void SettingsTest::shortPressStepsByExactlyOne()
     QCOMPARE(RepeatTimers(), 0);
 }
 
-void SettingsTest::secondMouseDownStartsNoSecondRepetition()
-{
+void SettingsTest::secondMouseDownStartsNoSecondRepetition() {
     // A touch can reach the mouse-down handler twice: once from the touch, once emulated.
     TMainFormProbe probe(*form);
     probe.ShowReadyFixture(10, {{24, "Standard"}}, 0, 0);
@@ -250,8 +243,7 @@ void SettingsTest::secondMouseDownStartsNoSecondRepetition()
     QCOMPARE(RepeatTimers(), 0);
 }
 
-void SettingsTest::otherDirectionReversesWithoutRestarting()
-{
+void SettingsTest::otherDirectionReversesWithoutRestarting() {
     TMainFormProbe probe(*form);
     probe.ShowReadyFixture(200, {{24, "Standard"}}, 0, 0);
     Press("bIncrement");
@@ -274,8 +266,7 @@ void SettingsTest::otherDirectionReversesWithoutRestarting()
     QCOMPARE(Address().toInt(), before - 4);
 }
 
-void SettingsTest::repeatTimerRunsUntilRelease()
-{
+void SettingsTest::repeatTimerRunsUntilRelease() {
     TMainFormProbe(*form).ShowReadyFixture(1, {{24, "Standard"}}, 0, 0);
     Press("bIncrement");
     QTRY_VERIFY_WITH_TIMEOUT(Address().toInt() >= 4, 10000);
@@ -285,8 +276,7 @@ void SettingsTest::repeatTimerRunsUntilRelease()
     QCOMPARE(Address(), stopped);
 }
 
-void SettingsTest::settingsDisabledWhileHeldStopRepetition()
-{
+void SettingsTest::settingsDisabledWhileHeldStopRepetition() {
     // Discovery disables the settings while "+" may still be held; the repetition must not go on
     // writing into the address field that the fixture loop fills.
     TMainFormProbe probe(*form);
@@ -301,8 +291,7 @@ void SettingsTest::settingsDisabledWhileHeldStopRepetition()
 
 // ---- Enabling and the stored default ------------------------------------------------------------
 
-void SettingsTest::setControlsEnabledFollowsTheDefault()
-{
+void SettingsTest::setControlsEnabledFollowsTheDefault() {
     TMainFormProbe probe(*form);
     auto* firmware = Control<QLineEdit>("leFirmware");
     probe.ShowReadyFixture(100, {{24, "Standard"}, {256, "Extended"}}, 0, 0);
@@ -324,8 +313,7 @@ void SettingsTest::setControlsEnabledFollowsTheDefault()
     QCOMPARE(firmware->text(), QString());
 }
 
-void SettingsTest::setRequestsTheWrite()
-{
+void SettingsTest::setRequestsTheWrite() {
     TMainFormProbe probe(*form);
     probe.ShowReadyFixture(100, {{24, "Standard"}}, 0, 0);
     probe.SetState(20);
@@ -336,8 +324,7 @@ void SettingsTest::setRequestsTheWrite()
     QCOMPARE(form->State(), 101u);
 }
 
-void SettingsTest::storeDefault_data()
-{
+void SettingsTest::storeDefault_data() {
     QTest::addColumn<QString>("address");
     QTest::addColumn<int>("footprint");
     QTest::addColumn<int>("mode");
@@ -355,8 +342,7 @@ void SettingsTest::storeDefault_data()
     QTest::newRow("no fixture record") << "100" << 24 << 0 << false << 100 << -1;
 }
 
-void SettingsTest::storeDefault()
-{
+void SettingsTest::storeDefault() {
     QFETCH(QString, address);
     QFETCH(int, footprint);
     QFETCH(int, mode);
@@ -394,8 +380,7 @@ void SettingsTest::storeDefault()
     QCOMPARE(int(form->Default().DMXAdr), storedAddress);
 }
 
-void SettingsTest::recallButtonsNeedAStoredDefault()
-{
+void SettingsTest::recallButtonsNeedAStoredDefault() {
     TMainFormProbe probe(*form);
     probe.ShowReadyFixture(100, {{24, "Standard"}}, 0, 0);
     probe.SetState(20);
@@ -407,8 +392,7 @@ void SettingsTest::recallButtonsNeedAStoredDefault()
     QCOMPARE(Address(), QStringLiteral("100"));
 }
 
-void SettingsTest::recallFillsTheSettingsAndRequestsTheWrite()
-{
+void SettingsTest::recallFillsTheSettingsAndRequestsTheWrite() {
     TMainFormProbe probe(*form);
     probe.ShowReadyFixture(100, {{24, "Standard"}, {8, "Compact"}}, 0, 1);
     Press("bStoreDefault");
@@ -432,8 +416,7 @@ void SettingsTest::recallFillsTheSettingsAndRequestsTheWrite()
     QCOMPARE(form->State(), 101u);
 }
 
-void SettingsTest::recallLeavesListsWithoutTheStoredPosition()
-{
+void SettingsTest::recallLeavesListsWithoutTheStoredPosition() {
     TMainFormProbe probe(*form);
     auto* modes = Control<QComboBox>("cbDMXMode");
     auto* led = Control<QComboBox>("cbStatusLed");

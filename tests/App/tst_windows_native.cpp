@@ -19,15 +19,13 @@ namespace {
 
 constexpr UINT WM_TABLET_QUERYSYSTEMGESTURESTATUS = 0x02CC;
 
-std::wstring ClassName(HWND window)
-{
+std::wstring ClassName(HWND window) {
     wchar_t name[256] = {};
     const int length = GetClassNameW(window, name, 256);
     return std::wstring(name, length > 0 ? static_cast<std::size_t>(length) : 0);
 }
 
-QString Title(HWND window)
-{
+QString Title(HWND window) {
     wchar_t text[512] = {};
     const int length = GetWindowTextW(window, text, 512);
     return QString::fromWCharArray(text, length > 0 ? length : 0);
@@ -35,8 +33,7 @@ QString Title(HWND window)
 
 // The visible top-level windows of this process that Qt did not make (Qt's class names begin
 // with "Qt").
-std::vector<HWND> ForeignTopLevelWindows()
-{
+std::vector<HWND> ForeignTopLevelWindows() {
     std::vector<HWND> found;
     EnumWindows(
         [](HWND window, LPARAM param) -> BOOL {
@@ -53,11 +50,11 @@ std::vector<HWND> ForeignTopLevelWindows()
 
 // The texts of a tree view's top-level items (the viewer's table of contents). The tree lives in
 // this process, so its item texts can be read directly.
-QStringList TreeItems(HWND tree)
-{
+QStringList TreeItems(HWND tree) {
     QStringList items;
-    for (auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)); item != nullptr;
-         item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
+    for (auto item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+         item != nullptr; item = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_NEXT,
+                                                                          reinterpret_cast<LPARAM>(item)))) {
         wchar_t text[256] = {};
         TVITEMW tv{};
         tv.mask = TVIF_TEXT;
@@ -70,8 +67,7 @@ QStringList TreeItems(HWND tree)
     return items;
 }
 
-HWND FindDescendant(HWND parent, const wchar_t* className)
-{
+HWND FindDescendant(HWND parent, const wchar_t* className) {
     struct Search {
         const wchar_t* name;
         HWND found;
@@ -101,8 +97,7 @@ class WindowsNativeTest : public QObject {
     void helpOpensTheSystemViewerAtIntroduction();
 };
 
-void WindowsNativeTest::touchQueryPressesAtOnceAndAnswersOne()
-{
+void WindowsNativeTest::touchQueryPressesAtOnceAndAnswersOne() {
     QWidget host;
     host.resize(200, 100);
     host.show();
@@ -127,16 +122,16 @@ void WindowsNativeTest::touchQueryPressesAtOnceAndAnswersOne()
 
     const LRESULT answer = SendMessageW(hwnd, WM_TABLET_QUERYSYSTEMGESTURESTATUS, 0, MAKELPARAM(7, 9));
     QCOMPARE(answer, LRESULT(1));
-    QCOMPARE(presses, 1); // the press ran before the answer came back
+    QCOMPARE(presses, 1);              // the press ran before the answer came back
     QCOMPARE(pressedAt, QPoint(7, 9)); // at the query's point, unchanged
     QVERIFY(button->IsHeld());
 
     QCOMPARE(presses, 1);
 }
 
-void WindowsNativeTest::helpOpensTheSystemViewerAtIntroduction()
-{
-    const QString helpFile = QCoreApplication::applicationDirPath() + QStringLiteral("/app_windows_native.chm");
+void WindowsNativeTest::helpOpensTheSystemViewerAtIntroduction() {
+    const QString helpFile =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/app_windows_native.chm");
     QVERIFY2(QFile::exists(helpFile), qPrintable(helpFile));
     auto form = TMainFormProbe::IdleForm();
     form->show();
@@ -148,8 +143,9 @@ void WindowsNativeTest::helpOpensTheSystemViewerAtIntroduction()
 
     // The viewer's window appears, titled from the help file, with its table of contents.
     HWND viewer = nullptr;
-    QTRY_VERIFY_WITH_TIMEOUT((viewer = ForeignTopLevelWindows().empty() ? nullptr : ForeignTopLevelWindows().front()) != nullptr,
-                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (viewer = ForeignTopLevelWindows().empty() ? nullptr : ForeignTopLevelWindows().front()) != nullptr,
+        20000);
     QCOMPARE(Title(viewer), QStringLiteral("ZYL VEK RDM Tool Help"));
     HWND tree = nullptr;
     QTRY_VERIFY_WITH_TIMEOUT((tree = FindDescendant(viewer, WC_TREEVIEWW)) != nullptr, 10000);

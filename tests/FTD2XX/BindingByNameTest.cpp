@@ -5,8 +5,7 @@
 
 namespace {
 
-TEST(BindingByName, FallsBackToTheSystemSearch)
-{
+TEST(BindingByName, FallsBackToTheSystemSearch) {
     TFTD2XXWrapper wrapper;
     EXPECT_TRUE(wrapper.Initialize());
     EXPECT_EQ(wrapper.LastDLLErrorString(), "OK");

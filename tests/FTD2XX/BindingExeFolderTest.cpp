@@ -13,8 +13,7 @@ namespace {
 
 const std::string LibraryName = FTD2XX_LIBRARY_NAME;
 
-TEST(BindingFromTheExecutablesFolder, IsPreferredOverTheSystemSearch)
-{
+TEST(BindingFromTheExecutablesFolder, IsPreferredOverTheSystemSearch) {
     ASSERT_TRUE(std::filesystem::exists(ZYL_BY_NAME_LIBRARY_FILE))
         << "the competing library is missing, so this shows nothing";
     TFTD2XXWrapper wrapper;
@@ -26,8 +25,7 @@ TEST(BindingFromTheExecutablesFolder, IsPreferredOverTheSystemSearch)
     EXPECT_EQ(wrapper.LastMMResult(), 0u);
 }
 
-TEST(BindingFromTheExecutablesFolder, ASecondInitializeChangesNothing)
-{
+TEST(BindingFromTheExecutablesFolder, ASecondInitializeChangesNothing) {
     TFTD2XXWrapper wrapper;
     ASSERT_TRUE(wrapper.Initialize());
     const std::string file = wrapper.LoadedDLLFileName();

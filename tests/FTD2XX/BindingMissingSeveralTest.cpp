@@ -7,8 +7,7 @@
 
 namespace {
 
-TEST(BindingWithSeveralMissing, NamesTheOneLookedUpLast)
-{
+TEST(BindingWithSeveralMissing, NamesTheOneLookedUpLast) {
     TFTD2XXWrapper wrapper;
     EXPECT_FALSE(wrapper.Initialize());
     EXPECT_EQ(wrapper.LastDLLErrorCode(), 0x1001u);

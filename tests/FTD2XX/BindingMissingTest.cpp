@@ -9,8 +9,7 @@
 
 namespace {
 
-TEST(BindingWithoutLibrary, ReportsTheMissingLibraryAndStartsNoTimer)
-{
+TEST(BindingWithoutLibrary, ReportsTheMissingLibraryAndStartsNoTimer) {
     TFTD2XXWrapper wrapper;
     EXPECT_FALSE(wrapper.Initialize());
     EXPECT_EQ(wrapper.LastDLLErrorCode(), 0x1001u);
@@ -23,8 +22,7 @@ TEST(BindingWithoutLibrary, ReportsTheMissingLibraryAndStartsNoTimer)
     EXPECT_EQ(wrapper.LastDLLErrorCode(), 0x1001u);
 }
 
-TEST(BindingWithoutLibrary, AnUnboundWrapperListsNoCableAndEveryOperationFails)
-{
+TEST(BindingWithoutLibrary, AnUnboundWrapperListsNoCableAndEveryOperationFails) {
     TFTD2XXWrapper wrapper;
     ASSERT_FALSE(wrapper.Initialize());
 

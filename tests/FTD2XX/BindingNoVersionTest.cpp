@@ -10,8 +10,7 @@
 
 namespace {
 
-TEST(BindingWithoutLibraryVersion, ReportsTheMissingEntryPointAndKeepsTheOthers)
-{
+TEST(BindingWithoutLibraryVersion, ReportsTheMissingEntryPointAndKeepsTheOthers) {
     TFTD2XXWrapper wrapper;
     EXPECT_FALSE(wrapper.Initialize());
     EXPECT_EQ(wrapper.LastDLLErrorCode(), 0x1001u);

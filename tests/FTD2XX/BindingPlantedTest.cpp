@@ -8,8 +8,7 @@
 
 namespace {
 
-TEST(BindingWithALibraryInTheWorkingFolder, IgnoresIt)
-{
+TEST(BindingWithALibraryInTheWorkingFolder, IgnoresIt) {
     ASSERT_TRUE(std::filesystem::exists(FTD2XX_LIBRARY_NAME))
         << "the planted library is missing from the working folder, so this shows nothing";
     TFTD2XXWrapper wrapper;

@@ -9,15 +9,13 @@ namespace {
 
 class CableList : public VirtualCableTest {
   protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         VirtualCableTest::SetUp();
         VC_Clear();
     }
 };
 
-TEST(FTStatusToString, NamesEveryStatusAndCallsTheRestUndefined)
-{
+TEST(FTStatusToString, NamesEveryStatusAndCallsTheRestUndefined) {
     EXPECT_EQ(FTStatusToString(0), "Undefined error code");
     EXPECT_EQ(FTStatusToString(1), "FT_INVALID_HANDLE");
     EXPECT_EQ(FTStatusToString(4), "FT_IO_ERROR (device disconnected?)");
@@ -34,23 +32,24 @@ struct FilterCase {
     const char* shownSerial;
 };
 
-VC_CableConfig With(VC_CableConfig cable, std::uint32_t flags, std::uint32_t type, std::uint32_t id)
-{
+VC_CableConfig With(VC_CableConfig cable, std::uint32_t flags, std::uint32_t type, std::uint32_t id) {
     cable.flags = flags;
     cable.type = type;
     cable.id = id;
     return cable;
 }
 
-TEST_F(CableList, AcceptsOnlyClosedFT232RCablesWithTheirExactDescriptionAndASerial)
-{
+TEST_F(CableList, AcceptsOnlyClosedFT232RCablesWithTheirExactDescriptionAndASerial) {
     const VC_CableConfig uart = Cable("FT232R USB UART", "A1");
     const VC_CableConfig sixteen = Cable("USB-RS485 Cable", "0123456789ABCDEF"); // no NUL left
     const std::vector<FilterCase> cases = {
         {"FT232R USB UART", uart, true, "A1"},
         {"USB-RS485 Cable", Cable("USB-RS485 Cable", "B2"), true, "B2"},
         {"serial filling all 16 bytes", sixteen, true, "0123456789ABCDEF"},
-        {"control characters in the serial show as ?", Cable("FT232R USB UART", "V\x01" "C\x1F"), true, "V?C?"},
+        {"control characters in the serial show as ?",
+         Cable("FT232R USB UART", "V\x01"
+                                  "C\x1F"),
+         true, "V?C?"},
         {"description with a trailing blank", Cable("USB-RS485 Cable ", "C3"), false, ""},
         {"description in other letter case", Cable("usb-rs485 cable", "C4"), false, ""},
         {"another FTDI description", Cable("FT232R USB UART2", "C5"), false, ""},
@@ -75,8 +74,7 @@ TEST_F(CableList, AcceptsOnlyClosedFT232RCablesWithTheirExactDescriptionAndASeri
     }
 }
 
-TEST_F(CableList, KeepsTheDriverIndexAndFindsCablesByTheirID)
-{
+TEST_F(CableList, KeepsTheDriverIndexAndFindsCablesByTheirID) {
     const VC_CableConfig other = With(Cable("FT232R USB UART", "X0"), 0, 5, 0x04036015);
     const VC_CableConfig rs485 = Cable("USB-RS485 Cable", "A1");
     const VC_CableConfig uart = Cable("FT232R USB UART", "B2");
@@ -108,8 +106,7 @@ TEST_F(CableList, KeepsTheDriverIndexAndFindsCablesByTheirID)
     }
 }
 
-TEST_F(CableList, AFailedScanKeepsTheLastListAndAnUnpluggedCableDisappears)
-{
+TEST_F(CableList, AFailedScanKeepsTheLastListAndAnUnpluggedCableDisappears) {
     VC_Reset();
     VC_SetFastTiming();
     TFTD2XXWrapper wrapper;
@@ -133,8 +130,7 @@ TEST_F(CableList, AFailedScanKeepsTheLastListAndAnUnpluggedCableDisappears)
     EXPECT_EQ(wrapper.DeviceCount(), 0);
 }
 
-TEST_F(CableList, OpeningWithoutThatCableReportsTheIndexOutOfBounds)
-{
+TEST_F(CableList, OpeningWithoutThatCableReportsTheIndexOutOfBounds) {
     TFTD2XXWrapper wrapper;
     ASSERT_TRUE(wrapper.Initialize());
     EXPECT_FALSE(wrapper.OpenAvailableInterfaceByIndex(0));
@@ -152,8 +148,7 @@ TEST_F(CableList, OpeningWithoutThatCableReportsTheIndexOutOfBounds)
     EXPECT_EQ(VC_CallCount("FT_Open"), 0u);
 }
 
-TEST_F(CableList, OpeningSetsUpTheLineAndClosingTheWrapperClosesTheCable)
-{
+TEST_F(CableList, OpeningSetsUpTheLineAndClosingTheWrapperClosesTheCable) {
     VC_Reset();
     VC_SetFastTiming();
     {
@@ -192,11 +187,10 @@ TEST_F(CableList, OpeningSetsUpTheLineAndClosingTheWrapperClosesTheCable)
 }
 
 // A failing set-up call stops the sequence, leaves no interface and no open handle behind.
-TEST_F(CableList, AFailingSetUpCallStopsTheSequenceAndClosesTheHandle)
-{
-    const std::vector<const char*> steps = {"FT_Open",           "FT_GetDeviceInfo", "FT_SetBaudRate",
-                                            "FT_SetDataCharacteristics", "FT_SetFlowControl", "FT_SetChars",
-                                            "FT_Purge",          "FT_ClrRts"};
+TEST_F(CableList, AFailingSetUpCallStopsTheSequenceAndClosesTheHandle) {
+    const std::vector<const char*> steps = {
+        "FT_Open",           "FT_GetDeviceInfo", "FT_SetBaudRate", "FT_SetDataCharacteristics",
+        "FT_SetFlowControl", "FT_SetChars",      "FT_Purge",       "FT_ClrRts"};
     for (std::size_t failing = 0; failing < steps.size(); ++failing) {
         SCOPED_TRACE(steps[failing]);
         VC_Reset();

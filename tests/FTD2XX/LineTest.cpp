@@ -31,14 +31,11 @@ void ExpectBreakThenDataAsDMXWants(const VC_Packet& packet) {
 }
 
 // The reply record is packed; its fields go to the assertions as copies, never as references.
-template <typename T>
-T Value(T field)
-{
+template <typename T> T Value(T field) {
     return field;
 }
 
-TEST_F(Line, AFrameGoesOutAfterABreakAsAll513Bytes)
-{
+TEST_F(Line, AFrameGoesOutAfterABreakAsAll513Bytes) {
     auto wrapper = OpenCable();
     TDMXBuffer frame{};
     frame.Frame.DMXData[0] = 0x11;
@@ -57,8 +54,7 @@ TEST_F(Line, AFrameGoesOutAfterABreakAsAll513Bytes)
     EXPECT_EQ(wrapper->LastFTD2XXError(), 0u);
 }
 
-TEST_F(Line, OperationsOnAnIndexWithoutCableTouchNothing)
-{
+TEST_F(Line, OperationsOnAnIndexWithoutCableTouchNothing) {
     auto wrapper = OpenCable();
     VC_FailCall("FT_GetStatus", 3, 1); // leaves a status behind that must survive
     std::uint32_t rx = 0;
@@ -88,8 +84,7 @@ TEST_F(Line, OperationsOnAnIndexWithoutCableTouchNothing)
     EXPECT_EQ(VC_CaptureCount(), 0);
 }
 
-TEST_F(Line, BreakWithoutDataStillSwitchesTheBaudRateTwice)
-{
+TEST_F(Line, BreakWithoutDataStillSwitchesTheBaudRateTwice) {
     auto wrapper = OpenCable();
     for (int length : {0, -5}) { // a negative length sends nothing rather than a huge count
         const std::uint64_t baudBefore = VC_CallCount("FT_SetBaudRate");
@@ -101,8 +96,7 @@ TEST_F(Line, BreakWithoutDataStillSwitchesTheBaudRateTwice)
     }
 }
 
-TEST_F(Line, TheLastDriverStatusOfABreakIsKept)
-{
+TEST_F(Line, TheLastDriverStatusOfABreakIsKept) {
     auto wrapper = OpenCable();
     VC_FailCall("FT_SetBaudRate", 7, 1);
     wrapper->TransmitDMXPackage(0, DMXBuffer);
@@ -114,8 +108,7 @@ TEST_F(Line, TheLastDriverStatusOfABreakIsKept)
     EXPECT_EQ(wrapper->LastFTD2XXError(), 10u);
 }
 
-TEST_F(Line, FrameSettersCopyAtMostOneFrame)
-{
+TEST_F(Line, FrameSettersCopyAtMostOneFrame) {
     TFTD2XXWrapper wrapper;
     std::vector<std::uint8_t> source(600);
     std::iota(source.begin(), source.end(), std::uint8_t{1});
@@ -144,8 +137,7 @@ TEST_F(Line, FrameSettersCopyAtMostOneFrame)
 
 class Transactions : public VirtualCableTest {
   protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         VirtualCableTest::SetUp();
         wrapper = OpenCable();
         uid = FixtureUID();
@@ -154,8 +146,7 @@ class Transactions : public VirtualCableTest {
     TUID uid{};
 };
 
-TEST_F(Transactions, ACompleteReplyIsCollectedFromItsStartCode)
-{
+TEST_F(Transactions, ACompleteReplyIsCollectedFromItsStartCode) {
     const struct {
         const char* name;
         int fault;
@@ -190,8 +181,7 @@ TEST_F(Transactions, ACompleteReplyIsCollectedFromItsStartCode)
     }
 }
 
-TEST_F(Transactions, TheRequestGoesOutWholeAndTheLineIsLeftReceiving)
-{
+TEST_F(Transactions, TheRequestGoesOutWholeAndTheLineIsLeftReceiving) {
     TRDMCommand request(uid, GET_COMMAND, DEVICE_INFO, true);
     TRDMResponseData response{};
     VC_CaptureClear();
@@ -199,7 +189,8 @@ TEST_F(Transactions, TheRequestGoesOutWholeAndTheLineIsLeftReceiving)
     const std::vector<VC_Packet> sent = Captured(VC_TO_FIXTURE);
     ASSERT_EQ(sent.size(), 1u);
     ASSERT_EQ(sent[0].length, request.MessageLength() + 2);
-    EXPECT_EQ(std::memcmp(sent[0].bytes, &request.CommandData(), static_cast<std::size_t>(sent[0].length)), 0);
+    EXPECT_EQ(std::memcmp(sent[0].bytes, &request.CommandData(), static_cast<std::size_t>(sent[0].length)),
+              0);
     EXPECT_EQ(sent[0].flags, 0);
     ExpectBreakThenDataAsDMXWants(sent[0]);
     EXPECT_EQ(VC_CallCount("FT_SetRts"), 1u);
@@ -237,8 +228,7 @@ TEST_F(Transactions, TheReceiveBufferIsEmptiedBeforeEachRequest) {
     EXPECT_EQ(found, uid);
 }
 
-TEST_F(Transactions, IncompleteRepliesAreFailures)
-{
+TEST_F(Transactions, IncompleteRepliesAreFailures) {
     const struct {
         const char* name;
         int fault;
@@ -263,8 +253,7 @@ TEST_F(Transactions, IncompleteRepliesAreFailures)
     }
 }
 
-TEST_F(Transactions, DiscoveryDecodesTheAnsweringFixture)
-{
+TEST_F(Transactions, DiscoveryDecodesTheAnsweringFixture) {
     TRDMDiscoveryUniqueBranch branch(NullUID, BroadcastUID);
     branch.Finalize();
     TUID found{};
@@ -275,8 +264,7 @@ TEST_F(Transactions, DiscoveryDecodesTheAnsweringFixture)
     EXPECT_FALSE(wrapper->DiscoveryCommand(0, branch, found, 100));
 }
 
-TEST_F(Transactions, DiscoveryWithoutAnswerTimesOut)
-{
+TEST_F(Transactions, DiscoveryWithoutAnswerTimesOut) {
     VC_RemoveFixture(0);
     TRDMDiscoveryUniqueBranch branch(NullUID, BroadcastUID);
     branch.Finalize();
@@ -287,8 +275,7 @@ TEST_F(Transactions, DiscoveryWithoutAnswerTimesOut)
     EXPECT_EQ(found, NullUID);
 }
 
-TEST_F(Transactions, SendingWithoutReceptionStaysInTransmitAndPausesAfterwards)
-{
+TEST_F(Transactions, SendingWithoutReceptionStaysInTransmitAndPausesAfterwards) {
     TRDMCommand unmute(BroadcastUID, DISCOVERY_COMMAND, DISC_UN_MUTE, true);
     VC_CaptureClear();
     const std::uint32_t start = Platform::TimeGetTime();
@@ -305,8 +292,7 @@ TEST_F(Transactions, SendingWithoutReceptionStaysInTransmitAndPausesAfterwards)
         << "a send the driver refused is no success";
 }
 
-TEST_F(Transactions, AnIndexWithoutCableFailsAtOnce)
-{
+TEST_F(Transactions, AnIndexWithoutCableFailsAtOnce) {
     TRDMCommand request(uid, GET_COMMAND, DEVICE_INFO, true);
     TRDMResponseData response{};
     TRDMDiscoveryUniqueBranch branch(NullUID, BroadcastUID);

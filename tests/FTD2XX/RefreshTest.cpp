@@ -16,9 +16,7 @@ constexpr std::uint16_t DEVICE_INFO = 0x0060;
 constexpr std::uint8_t DISCOVERY_COMMAND = 0x10;
 constexpr std::uint16_t DISC_UN_MUTE = 0x0003;
 
-template <typename Pred>
-bool WaitFor(Pred pred, std::chrono::milliseconds limit = 10s)
-{
+template <typename Pred> bool WaitFor(Pred pred, std::chrono::milliseconds limit = 10s) {
     const auto end = Clock::now() + limit;
     while (!pred()) {
         if (Clock::now() > end)
@@ -28,15 +26,13 @@ bool WaitFor(Pred pred, std::chrono::milliseconds limit = 10s)
     return true;
 }
 
-bool IsRefreshFrame(const VC_Packet& packet)
-{
+bool IsRefreshFrame(const VC_Packet& packet) {
     return packet.direction == VC_TO_FIXTURE && packet.length == 513;
 }
 
 class Refresh : public VirtualCableTest {};
 
-TEST_F(Refresh, SendsAtMostOneFrameEvery40MsWhileTheTicksGoOn)
-{
+TEST_F(Refresh, SendsAtMostOneFrameEvery40MsWhileTheTicksGoOn) {
     auto wrapper = OpenCable(true);
     std::uint8_t slots[3] = {1, 2, 3};
     wrapper->SetDMXData(slots, 3);
@@ -48,7 +44,8 @@ TEST_F(Refresh, SendsAtMostOneFrameEvery40MsWhileTheTicksGoOn)
     std::this_thread::sleep_for(1s);
     const std::int64_t packets = wrapper->GetPacketCount(0) - packetsBefore;
     const std::int64_t ticks = wrapper->MMTicks() - ticksBefore;
-    const auto elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+    const auto elapsedMs =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 
     EXPECT_GE(packets, 1);
     EXPECT_LE(packets, elapsedMs / 40 + 1);
@@ -78,8 +75,7 @@ TEST_F(Refresh, SendsAtMostOneFrameEvery40MsWhileTheTicksGoOn)
     EXPECT_EQ(last.bytes[4], 0);
 }
 
-TEST_F(Refresh, SwitchedOffItSendsNothingWhileTheTicksGoOn)
-{
+TEST_F(Refresh, SwitchedOffItSendsNothingWhileTheTicksGoOn) {
     auto wrapper = OpenCable(false);
     const std::int64_t ticksBefore = wrapper->MMTicks();
     ASSERT_TRUE(WaitFor([&] { return wrapper->MMTicks() >= ticksBefore + 100; }));
@@ -97,8 +93,7 @@ TEST_F(Refresh, SwitchedOffItSendsNothingWhileTheTicksGoOn)
 }
 
 // The request and its whole reply lie between two refresh frames, with the pauses before and after.
-void ExpectNoFrameDuringTheTransaction(const std::vector<VC_Packet>& packets)
-{
+void ExpectNoFrameDuringTheTransaction(const std::vector<VC_Packet>& packets) {
     std::size_t request = packets.size();
     for (std::size_t i = 0; i < packets.size(); ++i)
         if (packets[i].direction == VC_TO_FIXTURE && !IsRefreshFrame(packets[i])) {
@@ -113,14 +108,14 @@ void ExpectNoFrameDuringTheTransaction(const std::vector<VC_Packet>& packets)
         if (!IsRefreshFrame(packets[i]))
             continue;
         if (i < request)
-            EXPECT_LE(packets[i].time_ms, packets[request].time_ms - 70.0) << "frame " << i << " too close before";
+            EXPECT_LE(packets[i].time_ms, packets[request].time_ms - 70.0)
+                << "frame " << i << " too close before";
         else
             EXPECT_GE(packets[i].time_ms, reply.time_ms + 70.0) << "frame " << i << " too close after";
     }
 }
 
-TEST_F(Refresh, ATransactionPausesItAndResumesIt)
-{
+TEST_F(Refresh, ATransactionPausesItAndResumesIt) {
     auto wrapper = OpenCable(true);
     ASSERT_TRUE(WaitFor([&] { return wrapper->GetPacketCount(0) >= 2; }));
     const TUID uid = FixtureUID();
@@ -142,8 +137,7 @@ TEST_F(Refresh, ATransactionPausesItAndResumesIt)
 // With writes that take longer than the pause before a transaction, a refresh is still under way
 // when the transaction begins: it must wait for the refresh to end (two ticks), or its break and
 // request mix with the frame on the line.
-TEST_F(Refresh, ATransactionWaitsForARefreshUnderWay)
-{
+TEST_F(Refresh, ATransactionWaitsForARefreshUnderWay) {
     auto wrapper = OpenCable(true);
     ASSERT_TRUE(WaitFor([&] { return wrapper->GetPacketCount(0) >= 1; }));
     VC_SetWriteDelay(120'000);
@@ -159,8 +153,7 @@ TEST_F(Refresh, ATransactionWaitsForARefreshUnderWay)
         EXPECT_EQ(packet.flags, 0) << "a break or a frame was garbled";
 }
 
-TEST_F(Refresh, DiscoveryPausesItAndResumesIt)
-{
+TEST_F(Refresh, DiscoveryPausesItAndResumesIt) {
     auto wrapper = OpenCable(true);
     ASSERT_TRUE(WaitFor([&] { return wrapper->GetPacketCount(0) >= 2; }));
     TRDMDiscoveryUniqueBranch branch(NullUID, BroadcastUID);
@@ -174,8 +167,7 @@ TEST_F(Refresh, DiscoveryPausesItAndResumesIt)
     ExpectNoFrameDuringTheTransaction(Captured());
 }
 
-TEST_F(Refresh, ASendLeavingTheLineReceivingKeepsItPaused)
-{
+TEST_F(Refresh, ASendLeavingTheLineReceivingKeepsItPaused) {
     auto wrapper = OpenCable(true);
     ASSERT_TRUE(WaitFor([&] { return wrapper->GetPacketCount(0) >= 1; }));
     TRDMCommand unmute(BroadcastUID, DISCOVERY_COMMAND, DISC_UN_MUTE, true);
@@ -193,8 +185,7 @@ TEST_F(Refresh, ASendLeavingTheLineReceivingKeepsItPaused)
 
 // A wrapper whose ticks no longer come (another wrapper was bound after it) must not hang its
 // transaction in the wait for two ticks.
-TEST_F(Refresh, ATransactionOfAWrapperWithoutTicksDoesNotHang)
-{
+TEST_F(Refresh, ATransactionOfAWrapperWithoutTicksDoesNotHang) {
     auto first = OpenCable(true);
     TFTD2XXWrapper second;
     ASSERT_TRUE(second.Initialize());
@@ -209,8 +200,7 @@ TEST_F(Refresh, ATransactionOfAWrapperWithoutTicksDoesNotHang)
     EXPECT_FALSE(first->DMXStreamDisabled());
 }
 
-TEST_F(Refresh, DestroyingARefreshingWrapperStopsTheTimerFirst)
-{
+TEST_F(Refresh, DestroyingARefreshingWrapperStopsTheTimerFirst) {
     for (int round = 0; round < 10; ++round) {
         auto wrapper = OpenCable(true);
         ASSERT_TRUE(WaitFor([&] { return wrapper->GetPacketCount(0) >= 1; }));
@@ -224,8 +214,7 @@ TEST_F(Refresh, DestroyingARefreshingWrapperStopsTheTimerFirst)
 }
 
 // Whether this process may register a thread for real-time scheduling at all.
-bool BoostPermitted()
-{
+bool BoostPermitted() {
     bool permitted = false;
     std::thread([&] {
         const Platform::ThreadBoost boost = Platform::LoadThreadBoost();
@@ -241,8 +230,7 @@ bool BoostPermitted()
     return permitted;
 }
 
-TEST_F(Refresh, TheBoostRequestFollowsTheRegistrationAndDestroyEndsTheRaisedResolution)
-{
+TEST_F(Refresh, TheBoostRequestFollowsTheRegistrationAndDestroyEndsTheRaisedResolution) {
     const bool permitted = BoostPermitted();
     auto wrapper = std::make_unique<TFTD2XXWrapper>();
     ASSERT_TRUE(wrapper->Initialize());
@@ -278,8 +266,7 @@ TEST_F(Refresh, TheBoostRequestFollowsTheRegistrationAndDestroyEndsTheRaisedReso
     TFTD2XXWrapper never; // destroying a wrapper that never bound releases nothing twice
 }
 
-TEST(RefreshUnit, MarkAfterBreakIs212MicrosecondsOfTheCounter)
-{
+TEST(RefreshUnit, MarkAfterBreakIs212MicrosecondsOfTheCounter) {
     ASSERT_TRUE(TFTD2XXWrapper::UsingPerformanceCounter());
     std::int64_t frequency = 0;
     ASSERT_TRUE(Platform::QueryPerformanceFrequency(frequency));

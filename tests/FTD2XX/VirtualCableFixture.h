@@ -15,16 +15,14 @@
 
 class VirtualCableTest : public ::testing::Test {
   protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         VC_Reset();
         VC_SetFastTiming();
     }
     void TearDown() override { VC_Reset(); }
 
     // A bound wrapper with cable 0 open and, unless asked otherwise, the refresh switched off.
-    static std::unique_ptr<TFTD2XXWrapper> OpenCable(bool refreshOn = false)
-    {
+    static std::unique_ptr<TFTD2XXWrapper> OpenCable(bool refreshOn = false) {
         auto wrapper = std::make_unique<TFTD2XXWrapper>();
         wrapper->SetDMXStreamDisabled(!refreshOn);
         EXPECT_TRUE(wrapper->Initialize()) << wrapper->LastDLLErrorString();
@@ -32,27 +30,25 @@ class VirtualCableTest : public ::testing::Test {
         return wrapper;
     }
 
-    static VC_CableConfig Cable(const char* description, const char* serial)
-    {
+    static VC_CableConfig Cable(const char* description, const char* serial) {
         VC_CableConfig cable;
         VC_DefaultCable(&cable);
         std::memset(cable.description, 0, sizeof(cable.description));
         std::memset(cable.serial, 0, sizeof(cable.serial));
-        std::memcpy(cable.description, description, std::min(std::strlen(description), sizeof(cable.description)));
+        std::memcpy(cable.description, description,
+                    std::min(std::strlen(description), sizeof(cable.description)));
         std::memcpy(cable.serial, serial, std::min(std::strlen(serial), sizeof(cable.serial)));
         return cable;
     }
 
-    static std::vector<VC_Packet> Captured()
-    {
+    static std::vector<VC_Packet> Captured() {
         std::vector<VC_Packet> packets(static_cast<std::size_t>(VC_CaptureCount()));
         for (std::size_t i = 0; i < packets.size(); ++i)
             EXPECT_EQ(VC_CaptureGet(static_cast<int>(i), &packets[i]), 0);
         return packets;
     }
 
-    static std::vector<VC_Packet> Captured(int direction)
-    {
+    static std::vector<VC_Packet> Captured(int direction) {
         std::vector<VC_Packet> all = Captured();
         std::vector<VC_Packet> packets;
         for (const VC_Packet& packet : all)
@@ -61,8 +57,7 @@ class VirtualCableTest : public ::testing::Test {
         return packets;
     }
 
-    static TUID FixtureUID(int fixture = 0)
-    {
+    static TUID FixtureUID(int fixture = 0) {
         VC_FixtureConfig config;
         EXPECT_EQ(VC_GetFixture(fixture, &config), 0);
         TUID uid{};

@@ -16,9 +16,7 @@ namespace {
 using namespace std::chrono_literals;
 
 // Waits (generously) until pred holds; false when it never did.
-template <typename Pred>
-bool WaitFor(Pred pred, std::chrono::milliseconds limit = 5000ms)
-{
+template <typename Pred> bool WaitFor(Pred pred, std::chrono::milliseconds limit = 5000ms) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!pred()) {
         if (std::chrono::steady_clock::now() > end)
@@ -28,13 +26,11 @@ bool WaitFor(Pred pred, std::chrono::milliseconds limit = 5000ms)
     return true;
 }
 
-bool EndsWith(const std::string& text, const std::string& tail)
-{
+bool EndsWith(const std::string& text, const std::string& tail) {
     return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
-TEST(PlatformLibraries, LoadsBySystemSearchAndReportsTheFileActuallyMapped)
-{
+TEST(PlatformLibraries, LoadsBySystemSearchAndReportsTheFileActuallyMapped) {
     Platform::LibraryHandle lib = Platform::LoadDynamicLibrary("libm.so.6");
     ASSERT_NE(lib, nullptr);
     EXPECT_NE(Platform::GetSymbol(lib, "cos"), nullptr);
@@ -45,8 +41,7 @@ TEST(PlatformLibraries, LoadsBySystemSearchAndReportsTheFileActuallyMapped)
     Platform::FreeDynamicLibrary(lib);
 }
 
-TEST(PlatformLibraries, MissingLibraryAndNullHandlesAreHarmless)
-{
+TEST(PlatformLibraries, MissingLibraryAndNullHandlesAreHarmless) {
     EXPECT_EQ(Platform::LoadDynamicLibrary("/nonexistent/libnothing.so"), nullptr);
     EXPECT_EQ(Platform::LoadDynamicLibrary(""), nullptr);
     EXPECT_EQ(Platform::GetSymbol(nullptr, "cos"), nullptr);
@@ -54,15 +49,13 @@ TEST(PlatformLibraries, MissingLibraryAndNullHandlesAreHarmless)
     Platform::FreeDynamicLibrary(nullptr);
 }
 
-TEST(PlatformExecutable, PathIsAbsoluteAndNamesThisTest)
-{
+TEST(PlatformExecutable, PathIsAbsoluteAndNamesThisTest) {
     const std::string exe = Platform::ExecutablePath();
     EXPECT_EQ(exe.front(), '/');
     EXPECT_TRUE(EndsWith(exe, "/PlatformLinuxTest")) << exe;
 }
 
-TEST(PlatformClocks, CountersAdvanceAndSleepWaitsAtLeastItsTime)
-{
+TEST(PlatformClocks, CountersAdvanceAndSleepWaitsAtLeastItsTime) {
     std::int64_t frequency = 0;
     ASSERT_TRUE(Platform::QueryPerformanceFrequency(frequency));
     EXPECT_EQ(frequency, 1'000'000'000);
@@ -78,8 +71,7 @@ TEST(PlatformClocks, CountersAdvanceAndSleepWaitsAtLeastItsTime)
     EXPECT_GE(static_cast<std::uint32_t>(msAfter - msBefore), 19u); // whole milliseconds may cut one off
 }
 
-TEST(PlatformClocks, TimerCapabilitiesOfferOneMillisecond)
-{
+TEST(PlatformClocks, TimerCapabilitiesOfferOneMillisecond) {
     Platform::TimeCaps caps;
     ASSERT_TRUE(Platform::TimeGetDevCaps(caps));
     EXPECT_EQ(caps.wPeriodMin, 1u);
@@ -88,8 +80,7 @@ TEST(PlatformClocks, TimerCapabilitiesOfferOneMillisecond)
     Platform::TimeEndPeriod(caps.wPeriodMin);
 }
 
-TEST(PlatformText, EightBitTextsAreLatin1)
-{
+TEST(PlatformText, EightBitTextsAreLatin1) {
     EXPECT_EQ(Platform::AnsiCodePage(), 28591u);
 }
 
@@ -98,16 +89,14 @@ TEST(PlatformText, EightBitTextsAreLatin1)
 struct TickCounter {
     std::atomic<int> ticks{0};
     std::atomic<std::uint32_t> lastId{0};
-    static void Callback(std::uint32_t id, void* user)
-    {
+    static void Callback(std::uint32_t id, void* user) {
         auto* self = static_cast<TickCounter*>(user);
         self->lastId.store(id);
         self->ticks.fetch_add(1);
     }
 };
 
-TEST(PlatformTimer, TicksWithItsOwnIdUntilKilledAndNeverAfterTheKillReturns)
-{
+TEST(PlatformTimer, TicksWithItsOwnIdUntilKilledAndNeverAfterTheKillReturns) {
     TickCounter counter;
     const std::uint32_t id = Platform::TimeSetEvent(1, 1, TickCounter::Callback, &counter);
     ASSERT_NE(id, 0u);
@@ -123,8 +112,7 @@ TEST(PlatformTimer, TicksWithItsOwnIdUntilKilledAndNeverAfterTheKillReturns)
     Platform::TimeKillEvent(0);
 }
 
-TEST(PlatformTimer, SeveralTimersRunIndependently)
-{
+TEST(PlatformTimer, SeveralTimersRunIndependently) {
     TickCounter first;
     TickCounter second;
     const std::uint32_t a = Platform::TimeSetEvent(1, 1, TickCounter::Callback, &first);
@@ -177,8 +165,7 @@ TEST(PlatformTimer, EveryTimerOfTheProcessRunsOnOneThread) {
     EXPECT_EQ(recorder.threads.count(std::this_thread::get_id()), 0u);
 }
 
-TEST(PlatformTimer, RefusesAZeroPeriodOrAMissingCallback)
-{
+TEST(PlatformTimer, RefusesAZeroPeriodOrAMissingCallback) {
     TickCounter counter;
     EXPECT_EQ(Platform::TimeSetEvent(0, 1, TickCounter::Callback, &counter), 0u);
     EXPECT_EQ(Platform::TimeSetEvent(1, 1, nullptr, &counter), 0u);
@@ -188,8 +175,7 @@ struct SelfKiller {
     std::atomic<std::uint32_t> id{0};
     std::atomic<int> calls{0};
     std::atomic<bool> killReturned{false};
-    static void Callback(std::uint32_t timerId, void* user)
-    {
+    static void Callback(std::uint32_t timerId, void* user) {
         auto* self = static_cast<SelfKiller*>(user);
         self->calls.fetch_add(1);
         Platform::TimeKillEvent(timerId);
@@ -197,8 +183,7 @@ struct SelfKiller {
     }
 };
 
-TEST(PlatformTimer, KillingFromInsideTheCallbackReturnsAndStopsTheTimer)
-{
+TEST(PlatformTimer, KillingFromInsideTheCallbackReturnsAndStopsTheTimer) {
     static SelfKiller killer; // outlives the detached timer thread's last moments
     const std::uint32_t id = Platform::TimeSetEvent(1, 1, SelfKiller::Callback, &killer);
     ASSERT_NE(id, 0u);
@@ -210,8 +195,7 @@ TEST(PlatformTimer, KillingFromInsideTheCallbackReturnsAndStopsTheTimer)
 struct SlowCallback {
     std::atomic<bool> inside{false};
     std::atomic<bool> finished{false};
-    static void Callback(std::uint32_t, void* user)
-    {
+    static void Callback(std::uint32_t, void* user) {
         auto* self = static_cast<SlowCallback*>(user);
         self->inside.store(true);
         std::this_thread::sleep_for(30ms);
@@ -219,8 +203,7 @@ struct SlowCallback {
     }
 };
 
-TEST(PlatformTimer, KillWaitsForACallbackInProgress)
-{
+TEST(PlatformTimer, KillWaitsForACallbackInProgress) {
     SlowCallback slow;
     const std::uint32_t id = Platform::TimeSetEvent(1, 1, SlowCallback::Callback, &slow);
     ASSERT_NE(id, 0u);
@@ -231,8 +214,7 @@ TEST(PlatformTimer, KillWaitsForACallbackInProgress)
 
 // ---- Real-time registration ---------------------------------------------------------------------
 
-TEST(PlatformThreadBoost, RegistrationIsRevertedOnlyByItsOwnThreadAndHandle)
-{
+TEST(PlatformThreadBoost, RegistrationIsRevertedOnlyByItsOwnThreadAndHandle) {
     const Platform::ThreadBoost boost = Platform::LoadThreadBoost();
     ASSERT_NE(boost.SetMmThreadCharacteristics, nullptr);
     ASSERT_NE(boost.SetMmThreadPriority, nullptr);

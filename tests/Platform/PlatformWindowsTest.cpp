@@ -31,11 +31,14 @@ std::string Utf8(const fs::path& path) {
     return std::string(text.begin(), text.end());
 }
 
-fs::path FromUtf8(const std::string& text) { return fs::path(std::u8string(text.begin(), text.end())); }
+fs::path FromUtf8(const std::string& text) {
+    return fs::path(std::u8string(text.begin(), text.end()));
+}
 
 bool SameTextIgnoringCase(std::wstring a, std::wstring b) {
     const auto lower = [](std::wstring& s) {
-        std::transform(s.begin(), s.end(), s.begin(), [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
+        std::transform(s.begin(), s.end(), s.begin(),
+                       [](wchar_t c) { return static_cast<wchar_t>(std::towlower(c)); });
     };
     lower(a);
     lower(b);
@@ -45,11 +48,14 @@ bool SameTextIgnoringCase(std::wstring a, std::wstring b) {
 constexpr const char* probeFileName = "zyl_platform_probe.dll";
 using ProbeAnswer = int (*)();
 
-fs::path ExecutableFolder() { return FromUtf8(Platform::ExecutablePath()).parent_path(); }
+fs::path ExecutableFolder() {
+    return FromUtf8(Platform::ExecutablePath()).parent_path();
+}
 
 int CallProbe(Platform::LibraryHandle lib) {
     void* symbol = Platform::GetSymbol(lib, "ZylProbeAnswer");
-    if (symbol == nullptr) return -1;
+    if (symbol == nullptr)
+        return -1;
     return reinterpret_cast<ProbeAnswer>(symbol)();
 }
 
@@ -58,7 +64,8 @@ template <typename Condition>
 bool WaitFor(Condition condition, std::chrono::milliseconds limit = std::chrono::seconds(20)) {
     const auto end = std::chrono::steady_clock::now() + limit;
     while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
+        if (std::chrono::steady_clock::now() > end)
+            return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     return true;
@@ -75,11 +82,14 @@ TEST(PlatformWindowsExecutable, PathIsTheRunningTestProgram) {
 
 struct FolderCase {
     const char* name;
-    std::u8string folder;       // created under the temporary folder
-    std::size_t pathLength = 0; // when not 0: the folder name is padded so the DLL's full path has this length
+    std::u8string folder; // created under the temporary folder
+    std::size_t pathLength =
+        0; // when not 0: the folder name is padded so the DLL's full path has this length
 };
 
-void PrintTo(const FolderCase& folderCase, std::ostream* out) { *out << folderCase.name; }
+void PrintTo(const FolderCase& folderCase, std::ostream* out) {
+    *out << folderCase.name;
+}
 
 class PlatformWindowsLoadFrom : public testing::TestWithParam<FolderCase> {
   protected:
@@ -138,7 +148,8 @@ TEST(PlatformWindowsLibrary, PlainNameIsFoundBesideTheExecutableAndInTheSystemFo
     Platform::LibraryHandle kernel = Platform::LoadDynamicLibrary("kernel32.dll");
     ASSERT_NE(kernel, nullptr);
     EXPECT_NE(Platform::GetSymbol(kernel, "GetTickCount"), nullptr);
-    EXPECT_TRUE(SameTextIgnoringCase(FromUtf8(Platform::ModuleFileName(kernel)).filename().wstring(), L"kernel32.dll"));
+    EXPECT_TRUE(SameTextIgnoringCase(FromUtf8(Platform::ModuleFileName(kernel)).filename().wstring(),
+                                     L"kernel32.dll"));
     Platform::FreeDynamicLibrary(kernel);
 }
 
@@ -196,7 +207,8 @@ TEST_F(PlatformWindowsPlanted, SystemLibrariesComeFromTheSystemFolderOnly) {
         ASSERT_NE(lib, nullptr) << name;
         const std::string file = Platform::ModuleFileName(lib);
         EXPECT_TRUE(InFolder(file, SystemFolder())) << name << " came from " << file;
-        EXPECT_EQ(Platform::GetSymbol(lib, "ZylProbeAnswer"), nullptr) << "the planted " << name << " was loaded";
+        EXPECT_EQ(Platform::GetSymbol(lib, "ZylProbeAnswer"), nullptr)
+            << "the planted " << name << " was loaded";
         Platform::FreeDynamicLibrary(lib);
     }
     // A path is not a system library's name.
@@ -238,7 +250,8 @@ struct TickCounter {
 void CountTick(std::uint32_t timerId, void* user) {
     auto* counter = static_cast<TickCounter*>(user);
     counter->inCallback = true;
-    if (counter->work.count() > 0) std::this_thread::sleep_for(counter->work);
+    if (counter->work.count() > 0)
+        std::this_thread::sleep_for(counter->work);
     counter->lastTimerId = timerId;
     counter->lastUser = user;
     ++counter->ticks;

@@ -8,8 +8,7 @@
 
 namespace {
 
-TEST(UtilsExeFolder, IsTheExecutablesFolderWithATrailingDelimiter)
-{
+TEST(UtilsExeFolder, IsTheExecutablesFolderWithATrailingDelimiter) {
     const std::string folder = ExeFolder();
     const std::string exe = Platform::ExecutablePath();
     ASSERT_FALSE(folder.empty());
@@ -25,8 +24,7 @@ struct AnsiCase {
     std::string expected;
 };
 
-TEST(UtilsAnsiArrayToString, ConvertsUpToNulOrMaximumLength)
-{
+TEST(UtilsAnsiArrayToString, ConvertsUpToNulOrMaximumLength) {
     const std::vector<AnsiCase> cases = {
         {"stops at NUL", {'U', 'S', 'B', 0, 'X'}, 5, "USB"},
         {"stops at the maximum length", {'V', 'C', '0', '1'}, 2, "VC"},
@@ -43,16 +41,12 @@ TEST(UtilsAnsiArrayToString, ConvertsUpToNulOrMaximumLength)
     EXPECT_EQ(AnsiArrayToString(nullptr, 16), "");
 }
 
-TEST(UtilsVersionToString, MajorMinorAndANonZeroBuild)
-{
+TEST(UtilsVersionToString, MajorMinorAndANonZeroBuild) {
     const struct {
         std::uint32_t version;
         const char* expected;
     } cases[] = {
-        {0x010100, "1.1"},
-        {0x020A00, "2.10"},
-        {0x0102FF, "1.2 build 255"},
-        {0x010203, "1.2 build 3"},
+        {0x010100, "1.1"},   {0x020A00, "2.10"}, {0x0102FF, "1.2 build 255"}, {0x010203, "1.2 build 3"},
         {0xFF010200, "1.2"}, // bits 24-31 never show
         {0, "0.0"},
     };

@@ -31,7 +31,8 @@ struct TConversionCase {
 
 TEST(AnsiText, CharactersAndTheirBytes) {
     const TConversionCase Cases[] = {
-        {"Latin1ByteIsItsCodePoint", TAnsiCodePage::Latin1, "\u0080\u00E9\u00FF", AsString({0x80, 0xE9, 0xFF})},
+        {"Latin1ByteIsItsCodePoint", TAnsiCodePage::Latin1, "\u0080\u00E9\u00FF",
+         AsString({0x80, 0xE9, 0xFF})},
         {"Win1252Euro", TAnsiCodePage::Windows1252, "\u20AC", AsString({0x80})},
         {"Win1252CapitalYDiaeresis", TAnsiCodePage::Windows1252, "\u0178", AsString({0x9F})},
         {"Win1252UndefinedBytePassesThrough", TAnsiCodePage::Windows1252, "\u0081", AsString({0x81})},

@@ -69,10 +69,8 @@ const TGoldenPacket GoldenPackets[] = {
          0x0D, 0xB7,                         // checksum
      },
      0x0DB7},
-    {"GetDeviceInfo",
-     [] { return std::make_unique<TRDMCommand>(FixtureUID, 0x20, 0x0060, true); },
-     GetDeviceInfoPacket,
-     0x0484},
+    {"GetDeviceInfo", [] { return std::make_unique<TRDMCommand>(FixtureUID, 0x20, 0x0060, true); },
+     GetDeviceInfoPacket, 0x0484},
     {"SetDmxStartAddress1",
      [] {
          auto Request = std::make_unique<TRDMCommand>(FixtureUID, 0x30, 0x00F0, false);
@@ -96,8 +94,7 @@ const TGoldenPacket GoldenPackets[] = {
          Request->Finalize();
          return Request;
      },
-     GetDeviceInfoPacket,
-     0x0484},
+     GetDeviceInfoPacket, 0x0484},
 };
 
 class GoldenPacketTest : public ::testing::TestWithParam<TGoldenPacket> {};
@@ -171,7 +168,7 @@ const TSetterCase FixedSetters[] = {
       0x20}},     // count
     {"ColorOutputValueParams",
      [](TRDMCommand& R) { R.SetColorOutputValueParams(3, 2, 0xABCD, false); },
-     {0x03, 0x02,  // pixel, color
+     {0x03, 0x02,   // pixel, color
       0xAB, 0xCD}}, // value
     {"ColorCalibrationGetData",
      [](TRDMCommand& R) { R.SetColorCalibrationGetData(1, 2, 3, false); },
@@ -197,7 +194,8 @@ TEST_P(FixedSetterTest, WritesItsBytesThenPDLAndMesLenOnly) {
     EXPECT_THAT(TBytes(Image.begin() + 24, Image.begin() + 24 + Param.size()), ElementsAreArray(Param));
     EXPECT_EQ(Request.CommandData().PDL, Param.size());
     EXPECT_EQ(Request.MessageLength(), 24 + static_cast<int>(Param.size()));
-    EXPECT_TRUE(std::all_of(Image.begin() + 24 + Param.size(), Image.end(), [](auto B) { return B == 0xEE; }));
+    EXPECT_TRUE(
+        std::all_of(Image.begin() + 24 + Param.size(), Image.end(), [](auto B) { return B == 0xEE; }));
 }
 
 INSTANTIATE_TEST_SUITE_P(Setters, FixedSetterTest, ::testing::ValuesIn(FixedSetters),

@@ -42,29 +42,29 @@ const TBytes AckDeviceInfo{
 // GET DEVICE_INFO replies with two faults each, for the order of the tests.
 const TBytes AckDeviceInfoBadChecksum{
     0xCC, 0x01, 0x18, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // header
-    0x00, 0x00, 0x00, 0x00, 0x00,       // TN, ACK, count, sub-device
-    0x21, 0x00, 0x60, 0x00,             // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 0
-    0x04, 0x85,                         // checksum off by one
+    0x00, 0x00, 0x00, 0x00, 0x00, // TN, ACK, count, sub-device
+    0x21, 0x00, 0x60, 0x00,       // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 0
+    0x04, 0x85,                   // checksum off by one
 };
 const TBytes NackDeviceInfo{
     0xCC, 0x01, 0x1A, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // header
-    0x00, 0x02, 0x00, 0x00, 0x00,       // TN, NACK_REASON, count, sub-device
-    0x21, 0x00, 0x60, 0x02,             // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 2
-    0x00, 0x05,                         // reason: data out of range
-    0x04, 0x8F,                         // checksum
+    0x00, 0x02, 0x00, 0x00, 0x00, // TN, NACK_REASON, count, sub-device
+    0x21, 0x00, 0x60, 0x02,       // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 2
+    0x00, 0x05,                   // reason: data out of range
+    0x04, 0x8F,                   // checksum
 };
 const TBytes NackOtherPid{
     0xCC, 0x01, 0x1A, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // header
-    0x00, 0x02, 0x00, 0x00, 0x00,       // TN, NACK_REASON, count, sub-device
-    0x21, 0x00, 0x61, 0x02,             // GET_COMMAND_RESPONSE, PID 0x0061, PDL 2
-    0x00, 0x05,                         // reason: data out of range
-    0x04, 0x90,                         // checksum
+    0x00, 0x02, 0x00, 0x00, 0x00, // TN, NACK_REASON, count, sub-device
+    0x21, 0x00, 0x61, 0x02,       // GET_COMMAND_RESPONSE, PID 0x0061, PDL 2
+    0x00, 0x05,                   // reason: data out of range
+    0x04, 0x90,                   // checksum
 };
 const TBytes AckTimerOtherPid{
     0xCC, 0x01, 0x18, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // header
-    0x00, 0x01, 0x00, 0x00, 0x00,       // TN, ACK_TIMER, count, sub-device
-    0x21, 0x00, 0x61, 0x00,             // GET_COMMAND_RESPONSE, PID 0x0061, PDL 0
-    0x04, 0x86,                         // checksum
+    0x00, 0x01, 0x00, 0x00, 0x00, // TN, ACK_TIMER, count, sub-device
+    0x21, 0x00, 0x61, 0x00,       // GET_COMMAND_RESPONSE, PID 0x0061, PDL 0
+    0x04, 0x86,                   // checksum
 };
 
 struct TCheckCase {
@@ -90,32 +90,39 @@ const TCheckCase CheckCases[] = {
          0x00, 0x00, 0x00, 0x00, 0x00, 0x21, // up to the command class: 21 bytes
          0x04, 0x24,                         // their sum
      },
-     10, 1, false},
+     10,
+     1,
+     false},
     {"ChecksumMismatch", GetDeviceInfo, AckDeviceInfoBadChecksum, 10, 2, false},
     {"GetResponseToSetRequest", SetStartAddress, AckDeviceInfo, 10, 3, false},
     {"SetResponseToGetRequest",
      GetDeviceInfo,
      {
          0xCC, 0x01, 0x18, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // header
-         0x00, 0x00, 0x00, 0x00, 0x00,       // TN, ACK, count, sub-device
-         0x31, 0x00, 0xF0, 0x00,             // SET_COMMAND_RESPONSE, DMX_START_ADDRESS, PDL 0
-         0x05, 0x24,                         // checksum
+         0x00, 0x00, 0x00, 0x00, 0x00, // TN, ACK, count, sub-device
+         0x31, 0x00, 0xF0, 0x00,       // SET_COMMAND_RESPONSE, DMX_START_ADDRESS, PDL 0
+         0x05, 0x24,                   // checksum
      },
-     10, 3, false},
+     10,
+     3,
+     false},
     {"ReplyForAnotherPID",
      GetDeviceInfo,
      {
          0xCC, 0x01, 0x18, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // header
-         0x00, 0x00, 0x00, 0x00, 0x00,       // TN, ACK, count, sub-device
-         0x21, 0x00, 0x61, 0x00,             // GET_COMMAND_RESPONSE, PID 0x0061, PDL 0
-         0x04, 0x85,                         // checksum
+         0x00, 0x00, 0x00, 0x00, 0x00, // TN, ACK, count, sub-device
+         0x21, 0x00, 0x61, 0x00,       // GET_COMMAND_RESPONSE, PID 0x0061, PDL 0
+         0x04, 0x85,                   // checksum
      },
-     10, 4, false},
+     10,
+     4,
+     false},
     {"NackReasonIsAcceptedWithCode5", GetDeviceInfo, NackDeviceInfo, 10, 5, true},
     {"CompleteButLate", GetDeviceInfo, AckDeviceInfo, 1001, 6, false},
     // Replies with two faults: the first test in the order time, length, checksum, command class,
     // PID, response type names the fault.
-    {"LateAndShort", GetDeviceInfo, TBytes(AckDeviceInfo.begin(), AckDeviceInfo.begin() + 23), 1001, 6, false},
+    {"LateAndShort", GetDeviceInfo, TBytes(AckDeviceInfo.begin(), AckDeviceInfo.begin() + 23), 1001, 6,
+     false},
     {"ChecksumBeforeCommandClass", SetStartAddress, AckDeviceInfoBadChecksum, 10, 2, false},
     {"CommandClassBeforeResponseType", SetStartAddress, NackDeviceInfo, 10, 3, false},
     {"PidBeforeResponseType", GetDeviceInfo, NackOtherPid, 10, 4, false},
@@ -138,7 +145,8 @@ TEST(CheckResponse, KeepsTheChecksumBytesInWireOrder) {
     TRDMResponseData Reply = MakeReply(AckDeviceInfo);
     ASSERT_TRUE(CheckRDMResponse(GetDeviceInfo(), Reply, 1000));
     std::uint8_t Stored[2];
-    std::memcpy(Stored, reinterpret_cast<const std::uint8_t*>(&Reply) + offsetof(TRDMResponseData, ChkSum), 2);
+    std::memcpy(Stored, reinterpret_cast<const std::uint8_t*>(&Reply) + offsetof(TRDMResponseData, ChkSum),
+                2);
     EXPECT_THAT(Stored, ElementsAreArray({0x04, 0x84}));
     if constexpr (std::endian::native == std::endian::little) {
         EXPECT_EQ(ChkSumOf(Reply), 0x8404);
@@ -199,19 +207,19 @@ const TAssertionCase AssertionCases[] = {
      CC_GET_COMMAND,
      {
          0xCC, 0x01, 0x1A, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // header
-         0x00, 0x01, 0x00, 0x00, 0x00,       // TN, ACK_TIMER, count, sub-device
-         0x21, 0x00, 0x60, 0x02,             // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 2
-         0x00, 0x0A,                         // estimated delay
-         0x04, 0x93,                         // checksum
+         0x00, 0x01, 0x00, 0x00, 0x00, // TN, ACK_TIMER, count, sub-device
+         0x21, 0x00, 0x60, 0x02,       // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 2
+         0x00, 0x0A,                   // estimated delay
+         0x04, 0x93,                   // checksum
      },
      "RESPONSE_TYPE_ACK_TIMER not supported"},
     {"AckOverflow",
      CC_GET_COMMAND,
      {
          0xCC, 0x01, 0x18, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, // header
-         0x00, 0x03, 0x00, 0x00, 0x00,       // TN, ACK_OVERFLOW, count, sub-device
-         0x21, 0x00, 0x60, 0x00,             // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 0
-         0x04, 0x87,                         // checksum
+         0x00, 0x03, 0x00, 0x00, 0x00, // TN, ACK_OVERFLOW, count, sub-device
+         0x21, 0x00, 0x60, 0x00,       // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 0
+         0x04, 0x87,                   // checksum
      },
      "RESPONSE_TYPE_ACK_OVERFLOW not supported"},
     {"UnknownRequestClass", 0x40, AckDeviceInfo, "Unknown CC"},

@@ -46,30 +46,29 @@ std::ostream& operator<<(std::ostream& Out, const TTextSetterCase& C) {
 }
 
 const TTextSetterCase TextSetters[] = {
-    {"HexPrefixAndOddLength", [](TRDMCommand& R) { R.SetParamFromHexString("0x1a2", false); }, {0x01, 0xA2}, 2},
+    {"HexPrefixAndOddLength",
+     [](TRDMCommand& R) { R.SetParamFromHexString("0x1a2", false); },
+     {0x01, 0xA2},
+     2},
     {"HexOddWithoutPrefix", [](TRDMCommand& R) { R.SetParamFromHexString("abc", false); }, {0x0A, 0xBC}, 2},
     {"HexUpperCasePrefix", [](TRDMCommand& R) { R.SetParamFromHexString("0XFF00", false); }, {0xFF, 0x00}, 2},
     {"UIDTakesSixBytesIgnoresTheRest",
      [](TRDMCommand& R) { R.SetUIDParamFromString("1234567890ABCD", false); },
-     Concat(Signature, {0x12, 0x34, 0x56, 0x78, 0x90, 0xAB}),
-     22},
+     Concat(Signature, {0x12, 0x34, 0x56, 0x78, 0x90, 0xAB}), 22},
     {"UIDBadPairAfterSixBytesIsNeverRead",
      [](TRDMCommand& R) { R.SetUIDParamFromString("1234567890ABZZ", false); },
-     Concat(Signature, {0x12, 0x34, 0x56, 0x78, 0x90, 0xAB}),
-     22},
-    {"UIDShorterThanSixBytes",
-     [](TRDMCommand& R) { R.SetUIDParamFromString("0x0102", false); },
-     Concat(Signature, {0x01, 0x02}),
-     18},
+     Concat(Signature, {0x12, 0x34, 0x56, 0x78, 0x90, 0xAB}), 22},
+    {"UIDShorterThanSixBytes", [](TRDMCommand& R) { R.SetUIDParamFromString("0x0102", false); },
+     Concat(Signature, {0x01, 0x02}), 18},
     {"SerialEmptyIsSignatureOnly", [](TRDMCommand& R) { R.SetZYLSerialNumber("", false); }, Signature, 16},
-    {"SerialAfterSignature",
-     [](TRDMCommand& R) { R.SetZYLSerialNumber("SN-0042", false); },
-     Concat(Signature, {'S', 'N', '-', '0', '0', '4', '2'}),
-     23},
+    {"SerialAfterSignature", [](TRDMCommand& R) { R.SetZYLSerialNumber("SN-0042", false); },
+     Concat(Signature, {'S', 'N', '-', '0', '0', '4', '2'}), 23},
     {"AnsiStringEmpty", [](TRDMCommand& R) { R.SetAnsiString("", false); }, {}, 0},
-    {"AnsiStringIsEightBit", [](TRDMCommand& R) { R.SetAnsiString("Gr\u00FCn", false); }, {'G', 'r', 0xFC, 'n'}, 4},
-    {"EEpromSetKeepsCountAsGiven",
-     [](TRDMCommand& R) { R.SetEEpromSetParams(0x0102, 9, "aabb", false); },
+    {"AnsiStringIsEightBit",
+     [](TRDMCommand& R) { R.SetAnsiString("Gr\u00FCn", false); },
+     {'G', 'r', 0xFC, 'n'},
+     4},
+    {"EEpromSetKeepsCountAsGiven", [](TRDMCommand& R) { R.SetEEpromSetParams(0x0102, 9, "aabb", false); },
      Concat(Signature, {0x01, 0x02, // start
                         0x09,       // count, not compared with the data
                         0xAA, 0xBB}),
@@ -144,11 +143,8 @@ const TBadHexCase BadHexCases[] = {
      "'0X\u00E91' is not a valid integer value",
      {},
      0},
-    {"UIDKeepsSignatureAndEarlierBytes",
-     [](TRDMCommand& R) { R.SetUIDParamFromString("12ZZ", false); },
-     "'0XZZ' is not a valid integer value",
-     Concat(Signature, {0x12}),
-     17},
+    {"UIDKeepsSignatureAndEarlierBytes", [](TRDMCommand& R) { R.SetUIDParamFromString("12ZZ", false); },
+     "'0XZZ' is not a valid integer value", Concat(Signature, {0x12}), 17},
 };
 
 class BadHexTest : public ::testing::TestWithParam<TBadHexCase> {};
@@ -161,7 +157,8 @@ TEST_P(BadHexTest, RaisesConvertErrorKeepingTheBytesBefore) {
     } catch (const EConvertError& E) {
         EXPECT_EQ(std::string(E.what()), GetParam().Message);
     }
-    EXPECT_THAT(ParamBytes(Request, GetParam().StoredBefore.size()), ElementsAreArray(GetParam().StoredBefore));
+    EXPECT_THAT(ParamBytes(Request, GetParam().StoredBefore.size()),
+                ElementsAreArray(GetParam().StoredBefore));
     EXPECT_EQ(Request.CommandData().PDL, GetParam().PDL);
 }
 
@@ -185,18 +182,13 @@ std::ostream& operator<<(std::ostream& Out, const TLimitCase& C) {
 const TLimitCase LimitCases[] = {
     {"AnsiString", [](TRDMCommand& R, int N) { R.SetAnsiString(std::string(N, 'A'), false); }, 231, 0},
     {"AnsiStringCountsConvertedBytes",
-     [](TRDMCommand& R, int N) { R.SetAnsiString(Repeat("\u00E9", N), false); },
-     231,
-     0},
-    {"ParamFromHexString",
-     [](TRDMCommand& R, int N) { R.SetParamFromHexString(Repeat("5a", N), false); },
-     231,
-     0},
-    {"ZYLSerialNumber", [](TRDMCommand& R, int N) { R.SetZYLSerialNumber(std::string(N, '7'), false); }, 215, 16},
+     [](TRDMCommand& R, int N) { R.SetAnsiString(Repeat("\u00E9", N), false); }, 231, 0},
+    {"ParamFromHexString", [](TRDMCommand& R, int N) { R.SetParamFromHexString(Repeat("5a", N), false); },
+     231, 0},
+    {"ZYLSerialNumber", [](TRDMCommand& R, int N) { R.SetZYLSerialNumber(std::string(N, '7'), false); }, 215,
+     16},
     {"EEpromSetParams",
-     [](TRDMCommand& R, int N) { R.SetEEpromSetParams(0x10, 1, "0x" + Repeat("A5", N), false); },
-     212,
-     19},
+     [](TRDMCommand& R, int N) { R.SetEEpromSetParams(0x10, 1, "0x" + Repeat("A5", N), false); }, 212, 19},
 };
 
 class LimitTest : public ::testing::TestWithParam<TLimitCase> {};

@@ -33,7 +33,7 @@ VC_CableConfig cable(const char* description, const char* serial, uint32_t flags
 }
 
 class CablesTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { VC_Reset(); }
     void TearDown() override { VC_Reset(); }
 };
@@ -80,7 +80,7 @@ TEST_F(CablesTest, SeveralCablesKeepTheirOrderAndFlags) {
     EXPECT_STREQ(list[0].Description, "USB-RS485 Cable");
     EXPECT_STREQ(list[1].SerialNumber, "B2");
     VC_FT_HANDLE handle = nullptr;
-    EXPECT_EQ(FT_Open(0, &handle), VC_FT_DEVICE_NOT_OPENED);  // another process has it
+    EXPECT_EQ(FT_Open(0, &handle), VC_FT_DEVICE_NOT_OPENED); // another process has it
     EXPECT_EQ(FT_Open(1, &handle), VC_FT_OK);
     EXPECT_EQ(FT_Open(2, &handle), VC_FT_DEVICE_NOT_FOUND);
 }
@@ -132,11 +132,11 @@ TEST_F(CablesTest, ASlowWriteTakesItsTimeBeforeTheBytesGoOut) {
     VC_CaptureClear();
     const auto start = std::chrono::steady_clock::now();
     sendWithBreak(handle, Bytes(513, 0x00));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));  // two writes
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60)); // two writes
     ASSERT_EQ(VC_CaptureCount(), 1);
     VC_Packet frame{};
     ASSERT_EQ(VC_CaptureGet(0, &frame), 0);
-    EXPECT_GE(frame.break_to_data_us, 30'000.0);  // the data waited for its own transfer
+    EXPECT_GE(frame.break_to_data_us, 30'000.0); // the data waited for its own transfer
     FT_Close(handle);
 }
 
@@ -154,7 +154,7 @@ TEST_F(CablesTest, UnpluggedCableFailsItsHandlesAndLeavesTheList) {
 
     VC_SetCablePlugged(0, 1);
     EXPECT_EQ(deviceList().size(), 1u);
-    EXPECT_EQ(FT_SetBaudRate(handle, 250000), VC_FT_IO_ERROR);  // the old handle stays dead
+    EXPECT_EQ(FT_SetBaudRate(handle, 250000), VC_FT_IO_ERROR); // the old handle stays dead
     EXPECT_EQ(FT_Close(handle), VC_FT_IO_ERROR);
     EXPECT_EQ(VC_OpenHandleCount(), 0);
 
@@ -172,7 +172,8 @@ TEST_F(CablesTest, FailedCallsReturnTheChosenStatusAndCount) {
     EXPECT_EQ(FT_SetBaudRate(handle, 250000), VC_FT_OK);
 
     VC_FailCall("FT_Purge", VC_FT_OTHER_ERROR, -1);
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(FT_Purge(handle, VC_FT_PURGE_RX), VC_FT_OTHER_ERROR);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(FT_Purge(handle, VC_FT_PURGE_RX), VC_FT_OTHER_ERROR);
     VC_FailCall("FT_Purge", 0, 0);
     EXPECT_EQ(FT_Purge(handle, VC_FT_PURGE_RX), VC_FT_OK);
 
@@ -202,7 +203,8 @@ TEST_P(BadArgumentTest, IsRefusedWithoutTouchingTheLine) {
 INSTANTIATE_TEST_SUITE_P(
     D2xx, BadArgumentTest,
     ::testing::Values(
-        BadArgumentCase{"BaudRateZero", [](VC_FT_HANDLE h) { return FT_SetBaudRate(h, 0); }, VC_FT_INVALID_BAUD_RATE},
+        BadArgumentCase{"BaudRateZero", [](VC_FT_HANDLE h) { return FT_SetBaudRate(h, 0); },
+                        VC_FT_INVALID_BAUD_RATE},
         BadArgumentCase{"FiveDataBits", [](VC_FT_HANDLE h) { return FT_SetDataCharacteristics(h, 5, 2, 0); },
                         VC_FT_INVALID_PARAMETER},
         BadArgumentCase{"StatusWithoutPlaces",
@@ -219,4 +221,4 @@ INSTANTIATE_TEST_SUITE_P(
                         VC_FT_INVALID_HANDLE}),
     [](const ::testing::TestParamInfo<BadArgumentCase>& info) { return info.param.name; });
 
-}  // namespace
+} // namespace

@@ -5,11 +5,14 @@ using namespace simtest;
 
 namespace {
 
-Bytes bytesOf(const VC_Packet& packet) { return Bytes(packet.bytes, packet.bytes + packet.length); }
+Bytes bytesOf(const VC_Packet& packet) {
+    return Bytes(packet.bytes, packet.bytes + packet.length);
+}
 
 std::vector<VC_Packet> captured() {
     std::vector<VC_Packet> packets(static_cast<std::size_t>(VC_CaptureCount()));
-    for (std::size_t i = 0; i < packets.size(); ++i) EXPECT_EQ(VC_CaptureGet(static_cast<int>(i), &packets[i]), 0);
+    for (std::size_t i = 0; i < packets.size(); ++i)
+        EXPECT_EQ(VC_CaptureGet(static_cast<int>(i), &packets[i]), 0);
     return packets;
 }
 
@@ -34,9 +37,9 @@ TEST_F(FastLineTest, CapturesDmxFramesAndMarksOddTraffic) {
     sendWithBreak(handle, Bytes(513, 0x00));
     uint8_t stray[2] = {0x12, 0x34};
     VC_DWORD written = 0;
-    ASSERT_EQ(FT_Write(handle, stray, 2, &written), VC_FT_OK);  // after the complete frame: no break
+    ASSERT_EQ(FT_Write(handle, stray, 2, &written), VC_FT_OK); // after the complete frame: no break
     ASSERT_EQ(FT_SetRts(handle), VC_FT_OK);
-    sendWithBreak(handle, {0x00, 0x01});  // written while receiving
+    sendWithBreak(handle, {0x00, 0x01}); // written while receiving
     ASSERT_EQ(FT_ClrRts(handle), VC_FT_OK);
 
     const auto packets = captured();
@@ -62,4 +65,4 @@ TEST_F(FastLineTest, ResetEmptiesTheCapture) {
     EXPECT_EQ(VC_CaptureCount(), 0);
 }
 
-}  // namespace
+} // namespace

@@ -12,7 +12,7 @@ namespace {
 const std::string kExample = std::string(VCABLE_EXAMPLES_DIR) + "/two-fixtures.json";
 
 class ConfigFileTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { VC_Reset(); }
     void TearDown() override {
         VC_Reset();
@@ -20,12 +20,13 @@ protected:
     }
     // Writes `text` to a file of this test's own and returns its path.
     std::string file(const std::string& text) {
-        path_ = ::testing::TempDir() + "vcable-" + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".json";
+        path_ = ::testing::TempDir() + "vcable-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".json";
         std::ofstream(path_) << text;
         return path_;
     }
 
-private:
+  private:
     std::string path_;
 };
 
@@ -59,7 +60,9 @@ TEST_F(ConfigFileTest, ExampleDescribesTwoCablesAndTwoFixtures) {
 }
 
 TEST_F(ConfigFileTest, LeftOutKeysTakeTheDefaults) {
-    ASSERT_EQ(VC_LoadConfigFile(file(R"({"timing": "fast", "cables": [{"serial": "X1", "fixtures": [{}]}]})").c_str()), 0);
+    ASSERT_EQ(VC_LoadConfigFile(
+                  file(R"({"timing": "fast", "cables": [{"serial": "X1", "fixtures": [{}]}]})").c_str()),
+              0);
     VC_Timing timing{1, 1, 1};
     VC_GetTiming(&timing);
     EXPECT_EQ(timing.byte_us, 0u);
@@ -85,16 +88,17 @@ TEST_P(BadFileTest, IsRefusedAndChangesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     Config, BadFileTest,
-    ::testing::Values(BadFileCase{"NotJson", "{ cables: "},
-                      BadFileCase{"UnknownKey", R"({"cabels": []})"},
-                      BadFileCase{"UnknownFixtureKey", R"({"cables": [{"fixtures": [{"adress": 5}]}]})"},
-                      BadFileCase{"UidWithoutColon", R"({"cables": [{"fixtures": [{"uid": "5A5912345678"}]}]})"},
-                      BadFileCase{"NegativeAddress", R"({"cables": [{"fixtures": [{"start_address": -1}]}]})"},
-                      BadFileCase{"AddressTooWide", R"({"cables": [{"fixtures": [{"start_address": 70000}]}]})"},
-                      BadFileCase{"SerialTooLong", R"({"cables": [{"serial": "12345678901234567"}]})"},
-                      BadFileCase{"NameTooLong",
-                                  R"({"cables": [{"fixtures": [{"personalities": [{"footprint": 1, "name": "123456789012345678901234567890123"}]}]}]})"},
-                      BadFileCase{"UnknownTiming", R"({"timing": "slow"})"}),
+    ::testing::Values(
+        BadFileCase{"NotJson", "{ cables: "}, BadFileCase{"UnknownKey", R"({"cabels": []})"},
+        BadFileCase{"UnknownFixtureKey", R"({"cables": [{"fixtures": [{"adress": 5}]}]})"},
+        BadFileCase{"UidWithoutColon", R"({"cables": [{"fixtures": [{"uid": "5A5912345678"}]}]})"},
+        BadFileCase{"NegativeAddress", R"({"cables": [{"fixtures": [{"start_address": -1}]}]})"},
+        BadFileCase{"AddressTooWide", R"({"cables": [{"fixtures": [{"start_address": 70000}]}]})"},
+        BadFileCase{"SerialTooLong", R"({"cables": [{"serial": "12345678901234567"}]})"},
+        BadFileCase{
+            "NameTooLong",
+            R"({"cables": [{"fixtures": [{"personalities": [{"footprint": 1, "name": "123456789012345678901234567890123"}]}]}]})"},
+        BadFileCase{"UnknownTiming", R"({"timing": "slow"})"}),
     [](const ::testing::TestParamInfo<BadFileCase>& info) { return info.param.name; });
 
 TEST_F(ConfigFileTest, MissingFileIsRefused) {
@@ -103,4 +107,4 @@ TEST_F(ConfigFileTest, MissingFileIsRefused) {
     EXPECT_EQ(VC_CableCount(), 1);
 }
 
-}  // namespace
+} // namespace

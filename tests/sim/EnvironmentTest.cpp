@@ -24,9 +24,9 @@ TEST(Environment, ConfigFileAtFirstUseAndCaptureFile) {
 
     VC_DWORD count = 0;
     ASSERT_EQ(FT_CreateDeviceInfoList(&count), VC_FT_OK);
-    EXPECT_EQ(count, 2u);  // the two cables of the example file
+    EXPECT_EQ(count, 2u); // the two cables of the example file
 
-    VC_Reset();  // back to the built-in cable, whatever the file says
+    VC_Reset(); // back to the built-in cable, whatever the file says
     ASSERT_EQ(FT_CreateDeviceInfoList(&count), VC_FT_OK);
     EXPECT_EQ(count, 1u);
 
@@ -36,10 +36,11 @@ TEST(Environment, ConfigFileAtFirstUseAndCaptureFile) {
     FT_Close(handle);
 
     const std::string text = contents(capturePath);
-    EXPECT_NE(text.find(" -> CC 01 18 5A 59 12 34 56 78 5A 59 00 00 00 01 07 01 00 00 00 20 00 60 00 03 E8\n"),
-              std::string::npos)
+    EXPECT_NE(
+        text.find(" -> CC 01 18 5A 59 12 34 56 78 5A 59 00 00 00 01 07 01 00 00 00 20 00 60 00 03 E8\n"),
+        std::string::npos)
         << text;
     EXPECT_NE(text.find(" <- CC 01 2B 5A 59 00 00 00 01 5A 59 12 34 56 78 07 00"), std::string::npos) << text;
 }
 
-}  // namespace
+} // namespace

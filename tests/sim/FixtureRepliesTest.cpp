@@ -20,65 +20,69 @@ TEST_P(GoldenReplyTest, AnswersWithTheExactBytes) {
 
 INSTANTIATE_TEST_SUITE_P(
     DefaultVek340, GoldenReplyTest,
-    ::testing::Values(
-        GoldenCase{"DeviceInfo",
-                   // GET DEVICE_INFO, TN 7
-                   {0xCC, 0x01, 0x18, 0x5A, 0x59, 0x12, 0x34, 0x56, 0x78, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x07,
-                    0x01, 0x00, 0x00, 0x00, 0x20, 0x00, 0x60, 0x00, 0x03, 0xE8},
-                   {0xCC, 0x01, 0x2B,                    // start code, sub-start, message length 43
-                    0x5A, 0x59, 0x00, 0x00, 0x00, 0x01,  // destination: the controller
-                    0x5A, 0x59, 0x12, 0x34, 0x56, 0x78,  // source: the fixture
-                    0x07, 0x00, 0x00, 0x00, 0x00,        // TN copied, ACK, message count 0, root device
-                    0x21, 0x00, 0x60, 0x13,              // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 19
-                    0x01, 0x00,                          // RDM protocol 1.0
-                    0x00, 0x67,                          // model 103
-                    0x01, 0x01,                          // product category
-                    0x02, 0x0E, 0x00, 0x00,              // software version 2.14
-                    0x00, 0x04,                          // footprint of personality 1
-                    0x01, 0x05,                          // personality 1 of 5
-                    0x00, 0x01,                          // start address 1
-                    0x00, 0x00,                          // no sub-devices
-                    0x00,                                // no sensors
-                    0x04, 0x93}},
-        GoldenCase{"SupportedParameters",
-                   rdmRequest(kFixtureUid, 0x20, 0x0050),
-                   {0xCC, 0x01, 0x20, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x5A, 0x59, 0x12, 0x34, 0x56, 0x78, 0x07,
-                    0x00, 0x00, 0x00, 0x00, 0x21, 0x00, 0x50, 0x08,
-                    0x00, 0x80,  // DEVICE_MODEL_DESCRIPTION
-                    0x00, 0xE0,  // DMX_PERSONALITY
-                    0x00, 0xE1,  // DMX_PERSONALITY_DESCRIPTION
-                    0x05, 0x01,  // status LED
-                    0x06, 0x2F}},
-        GoldenCase{"SoftwareVersionLabel",
-                   rdmRequest(kFixtureUid, 0x20, 0x00C0),
-                   {0xCC, 0x01, 0x25, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x5A, 0x59, 0x12, 0x34, 0x56, 0x78, 0x07,
-                    0x00, 0x00, 0x00, 0x00, 0x21, 0x00, 0xC0, 0x0D,
-                    'V', 'E', 'K', '-', '3', '4', '0', ' ', 'v', '2', '.', '1', '4',  // no terminator
-                    0x07, 0x67}},
-        GoldenCase{"PersonalityDescription",
-                   // GET DMX_PERSONALITY_DESCRIPTION of personality 5
-                   {0xCC, 0x01, 0x19, 0x5A, 0x59, 0x12, 0x34, 0x56, 0x78, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x07,
-                    0x01, 0x00, 0x00, 0x00, 0x20, 0x00, 0xE1, 0x01, 0x05, 0x04, 0x70},
-                   {0xCC, 0x01, 0x26, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x5A, 0x59, 0x12, 0x34, 0x56, 0x78, 0x07,
-                    0x00, 0x00, 0x00, 0x00, 0x21, 0x00, 0xE1, 0x0E,
-                    0x05,        // personality 5
-                    0x00, 0x18,  // 24 slots
-                    '8', '-', 'P', 'i', 'x', 'e', 'l', ' ', 'R', 'G', 'B',
-                    0x08, 0x04}},
-        GoldenCase{"NackForAnUnknownPid",
-                   // GET of PID 0x1234
-                   {0xCC, 0x01, 0x18, 0x5A, 0x59, 0x12, 0x34, 0x56, 0x78, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x07,
-                    0x01, 0x00, 0x00, 0x00, 0x20, 0x12, 0x34, 0x00, 0x03, 0xCE},
-                   {0xCC, 0x01, 0x1A, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x5A, 0x59, 0x12, 0x34, 0x56, 0x78, 0x07,
-                    0x02,                    // NACK_REASON
-                    0x00, 0x00, 0x00, 0x21, 0x12, 0x34, 0x02,
-                    0x00, 0x00,              // NR_UNKNOWN_PID
-                    0x03, 0xD4}},
-        GoldenCase{"FullRangeDiscovery",
-                   discoveryRequest({0, 0, 0, 0, 0, 0}, kBroadcastUid),
-                   {0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xAA,  // preamble and separator
-                    0xFA, 0x5F, 0xFB, 0x5D, 0xBA, 0x57, 0xBE, 0x75, 0xFE, 0x57, 0xFA, 0x7D,  // 5A59:12345678
-                    0xAF, 0x57, 0xEB, 0xD5}}),                                              // checksum 0x05D5
+    ::testing::Values(GoldenCase{"DeviceInfo",
+                                 // GET DEVICE_INFO, TN 7
+                                 {0xCC, 0x01, 0x18, 0x5A, 0x59, 0x12, 0x34, 0x56, 0x78,
+                                  0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x07, 0x01, 0x00,
+                                  0x00, 0x00, 0x20, 0x00, 0x60, 0x00, 0x03, 0xE8},
+                                 {0xCC, 0x01, 0x2B, // start code, sub-start, message length 43
+                                  0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, // destination: the controller
+                                  0x5A, 0x59, 0x12, 0x34, 0x56, 0x78, // source: the fixture
+                                  0x07, 0x00, 0x00, 0x00, 0x00,       // TN copied, ACK, message count 0, root
+                                                                      // device
+                                  0x21, 0x00, 0x60, 0x13, // GET_COMMAND_RESPONSE, DEVICE_INFO, PDL 19
+                                  0x01, 0x00,             // RDM protocol 1.0
+                                  0x00, 0x67,             // model 103
+                                  0x01, 0x01,             // product category
+                                  0x02, 0x0E, 0x00, 0x00, // software version 2.14
+                                  0x00, 0x04,             // footprint of personality 1
+                                  0x01, 0x05,             // personality 1 of 5
+                                  0x00, 0x01,             // start address 1
+                                  0x00, 0x00,             // no sub-devices
+                                  0x00,                   // no sensors
+                                  0x04, 0x93}},
+                      GoldenCase{"SupportedParameters",
+                                 rdmRequest(kFixtureUid, 0x20, 0x0050),
+                                 {0xCC, 0x01, 0x20, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01,
+                                  0x5A, 0x59, 0x12, 0x34, 0x56, 0x78, 0x07, 0x00, 0x00,
+                                  0x00, 0x00, 0x21, 0x00, 0x50, 0x08, 0x00, 0x80, // DEVICE_MODEL_DESCRIPTION
+                                  0x00, 0xE0,                                     // DMX_PERSONALITY
+                                  0x00, 0xE1, // DMX_PERSONALITY_DESCRIPTION
+                                  0x05, 0x01, // status LED
+                                  0x06, 0x2F}},
+                      GoldenCase{"SoftwareVersionLabel",
+                                 rdmRequest(kFixtureUid, 0x20, 0x00C0),
+                                 {0xCC, 0x01, 0x25, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x5A,
+                                  0x59, 0x12, 0x34, 0x56, 0x78, 0x07, 0x00, 0x00, 0x00, 0x00,
+                                  0x21, 0x00, 0xC0, 0x0D, 'V',  'E',  'K',  '-',  '3',  '4',
+                                  '0',  ' ',  'v',  '2',  '.',  '1',  '4', // no terminator
+                                  0x07, 0x67}},
+                      GoldenCase{
+                          "PersonalityDescription",
+                          // GET DMX_PERSONALITY_DESCRIPTION of personality 5
+                          {0xCC, 0x01, 0x19, 0x5A, 0x59, 0x12, 0x34, 0x56, 0x78, 0x5A, 0x59, 0x00, 0x00, 0x00,
+                           0x01, 0x07, 0x01, 0x00, 0x00, 0x00, 0x20, 0x00, 0xE1, 0x01, 0x05, 0x04, 0x70},
+                          {0xCC, 0x01, 0x26, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x5A, 0x59, 0x12, 0x34,
+                           0x56, 0x78, 0x07, 0x00, 0x00, 0x00, 0x00, 0x21, 0x00, 0xE1, 0x0E,
+                           0x05,       // personality 5
+                           0x00, 0x18, // 24 slots
+                           '8',  '-',  'P',  'i',  'x',  'e',  'l',  ' ',  'R',  'G',  'B',  0x08, 0x04}},
+                      GoldenCase{"NackForAnUnknownPid",
+                                 // GET of PID 0x1234
+                                 {0xCC, 0x01, 0x18, 0x5A, 0x59, 0x12, 0x34, 0x56, 0x78,
+                                  0x5A, 0x59, 0x00, 0x00, 0x00, 0x01, 0x07, 0x01, 0x00,
+                                  0x00, 0x00, 0x20, 0x12, 0x34, 0x00, 0x03, 0xCE},
+                                 {0xCC, 0x01, 0x1A, 0x5A, 0x59, 0x00, 0x00, 0x00, 0x01,
+                                  0x5A, 0x59, 0x12, 0x34, 0x56, 0x78, 0x07,
+                                  0x02,                                                 // NACK_REASON
+                                  0x00, 0x00, 0x00, 0x21, 0x12, 0x34, 0x02, 0x00, 0x00, // NR_UNKNOWN_PID
+                                  0x03, 0xD4}},
+                      GoldenCase{"FullRangeDiscovery",
+                                 discoveryRequest({0, 0, 0, 0, 0, 0}, kBroadcastUid),
+                                 {0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xAA, // preamble and separator
+                                  0xFA, 0x5F, 0xFB, 0x5D, 0xBA, 0x57, 0xBE, 0x75,
+                                  0xFE, 0x57, 0xFA, 0x7D,    // 5A59:12345678
+                                  0xAF, 0x57, 0xEB, 0xD5}}), // checksum 0x05D5
     [](const ::testing::TestParamInfo<GoldenCase>& info) { return info.param.name; });
 
 // The parameter data of an ACK to `request`, or the NACK reason as two bytes when refused.
@@ -89,7 +93,8 @@ struct Answer {
 
 Answer ask(VC_FT_HANDLE handle, uint8_t cc, uint16_t pid, const Bytes& data = {}) {
     const Bytes reply = transact(handle, rdmRequest(kFixtureUid, cc, pid, data));
-    if (reply.size() < 26) return Answer{0xFF, reply};
+    if (reply.size() < 26)
+        return Answer{0xFF, reply};
     return Answer{reply[16], Bytes(reply.begin() + 24, reply.end() - 2)};
 }
 
@@ -97,7 +102,7 @@ constexpr uint8_t kAck = 0x00;
 constexpr uint8_t kNack = 0x02;
 
 TEST_F(FastLineTest, SetStartAddressShowsInTheNextDeviceInfo) {
-    EXPECT_EQ(ask(handle, 0x30, 0x00F0, {0x01, 0x25}).responseType, kAck);  // 293
+    EXPECT_EQ(ask(handle, 0x30, 0x00F0, {0x01, 0x25}).responseType, kAck); // 293
     const Answer info = ask(handle, 0x20, 0x0060);
     ASSERT_EQ(info.data.size(), 19u);
     EXPECT_EQ(info.data[14], 0x01);
@@ -110,7 +115,7 @@ TEST_F(FastLineTest, SetPersonalityChangesTheFootprint) {
     const Answer info = ask(handle, 0x20, 0x0060);
     ASSERT_EQ(info.data.size(), 19u);
     EXPECT_EQ(info.data[10], 0x00);
-    EXPECT_EQ(info.data[11], 24);  // footprint of "8-Pixel RGB"
+    EXPECT_EQ(info.data[11], 24); // footprint of "8-Pixel RGB"
     EXPECT_EQ(info.data[12], 5);
     EXPECT_EQ(ask(handle, 0x20, 0x00E0).data, (Bytes{5, 5}));
 }
@@ -139,7 +144,8 @@ TEST_P(RefusalTest, NacksWithTheReasonAndKeepsItsState) {
     ASSERT_EQ(VC_GetFixture(kFixture, &before), 0);
     const Answer answer = ask(handle, GetParam().cc, GetParam().pid, GetParam().data);
     EXPECT_EQ(answer.responseType, kNack);
-    EXPECT_EQ(answer.data, (Bytes{static_cast<uint8_t>(GetParam().reason >> 8), static_cast<uint8_t>(GetParam().reason)}));
+    EXPECT_EQ(answer.data,
+              (Bytes{static_cast<uint8_t>(GetParam().reason >> 8), static_cast<uint8_t>(GetParam().reason)}));
     VC_FixtureConfig after{};
     ASSERT_EQ(VC_GetFixture(kFixture, &after), 0);
     EXPECT_EQ(after.start_address, before.start_address);
@@ -225,4 +231,4 @@ TEST_F(FastLineTest, DiscoveryAnswersInRangeUntilMuted) {
     EXPECT_EQ(transact(handle, discoveryRequest({0, 0, 0, 0, 0, 0}, kBroadcastUid)).size(), 24u);
 }
 
-}  // namespace
+} // namespace

@@ -19,7 +19,7 @@ VC_DWORD readableNow(VC_FT_HANDLE handle) {
 
 TEST_F(FastLineTest, AnswerComesOnlyAfterTheSwitchToReceive) {
     sendWithBreak(handle, kGetDeviceInfo);
-    EXPECT_EQ(readableNow(handle), 0u);  // still transmitting: the answer waits
+    EXPECT_EQ(readableNow(handle), 0u); // still transmitting: the answer waits
     ASSERT_EQ(FT_SetRts(handle), VC_FT_OK);
     const Bytes reply = readAvailable(handle);
     ASSERT_EQ(reply.size(), kDeviceInfoReplyLength);
@@ -33,7 +33,7 @@ TEST_F(FastLineTest, ANewBreakDropsAnAnswerNobodyListenedFor) {
     ASSERT_EQ(FT_SetRts(handle), VC_FT_OK);
     const Bytes reply = readAvailable(handle);
     ASSERT_GE(reply.size(), 24u);
-    EXPECT_EQ(reply[22], 0xC0);  // only the second request is answered
+    EXPECT_EQ(reply[22], 0xC0); // only the second request is answered
     EXPECT_EQ(reply.size(), 39u);
 }
 
@@ -92,7 +92,7 @@ TEST_F(FastLineTest, ReadHandsOutBytesInOrderAndNoMoreThanWait) {
 
 // Realistic timing: bytes cross the line at 44 us each and wait for the USB latency.
 class RealisticLineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         VC_Reset();
         handle = openLine();
@@ -105,7 +105,7 @@ protected:
 };
 
 TEST_F(RealisticLineTest, AnswerBecomesReadableAfterTurnaroundBytesAndLatency) {
-    const VC_Timing slow{200, 44, 300'000};  // a latency long enough to look at before it passes
+    const VC_Timing slow{200, 44, 300'000}; // a latency long enough to look at before it passes
     VC_SetTiming(&slow);
     sendWithBreak(handle, kGetDeviceInfo);
     const auto switched = std::chrono::steady_clock::now();
@@ -113,7 +113,7 @@ TEST_F(RealisticLineTest, AnswerBecomesReadableAfterTurnaroundBytesAndLatency) {
     const VC_DWORD early = readableNow(handle);
     const auto looked = std::chrono::steady_clock::now();
     if (looked - switched < std::chrono::milliseconds(250)) {
-        EXPECT_EQ(early, 0u);  // looked before the latency was over
+        EXPECT_EQ(early, 0u); // looked before the latency was over
     }
 
     Bytes reply;
@@ -140,7 +140,7 @@ TEST_F(RealisticLineTest, ReadWaitsUpToItsTimeoutForTheBytes) {
 }
 
 TEST_F(RealisticLineTest, TurningBackToTransmitLosesTheRestOfTheAnswer) {
-    const VC_Timing slowBytes{0, 20'000, 0};  // 20 ms per byte
+    const VC_Timing slowBytes{0, 20'000, 0}; // 20 ms per byte
     VC_SetTiming(&slowBytes);
     sendWithBreak(handle, kGetDeviceInfo);
     ASSERT_EQ(FT_SetRts(handle), VC_FT_OK);
@@ -278,4 +278,4 @@ TEST_F(FastLineTest, AFixtureStoringASetHearsNothingUntilItIsDone) {
     EXPECT_EQ(fresh.busy_after_set_ms, 2000u) << "a VEK-340 needs less than the tool's 2500 ms";
 }
 
-}  // namespace
+} // namespace

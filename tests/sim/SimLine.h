@@ -17,7 +17,7 @@ namespace simtest {
 using Bytes = std::vector<uint8_t>;
 
 inline const Bytes kControllerUid{0x5A, 0x59, 0x00, 0x00, 0x00, 0x01};
-inline const Bytes kFixtureUid{0x5A, 0x59, 0x12, 0x34, 0x56, 0x78};  // the default VEK-340
+inline const Bytes kFixtureUid{0x5A, 0x59, 0x12, 0x34, 0x56, 0x78}; // the default VEK-340
 inline const Bytes kBroadcastUid{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 
 // An RDM request from the controller; the checksum is the plain 16-bit sum E1.20 asks for.
@@ -30,7 +30,8 @@ inline Bytes rdmRequest(const Bytes& destination, uint8_t cc, uint16_t pid, cons
                                  static_cast<uint8_t>(pid), static_cast<uint8_t>(data.size())});
     packet.insert(packet.end(), data.begin(), data.end());
     uint16_t sum = 0;
-    for (uint8_t b : packet) sum = static_cast<uint16_t>(sum + b);
+    for (uint8_t b : packet)
+        sum = static_cast<uint16_t>(sum + b);
     packet.push_back(static_cast<uint8_t>(sum >> 8));
     packet.push_back(static_cast<uint8_t>(sum));
     return packet;
@@ -47,7 +48,8 @@ inline VC_FT_HANDLE openLine(int index = 0) {
     VC_FT_HANDLE handle = nullptr;
     EXPECT_EQ(FT_Open(index, &handle), VC_FT_OK);
     EXPECT_EQ(FT_SetBaudRate(handle, 250000), VC_FT_OK);
-    EXPECT_EQ(FT_SetDataCharacteristics(handle, VC_FT_BITS_8, VC_FT_STOP_BITS_2, VC_FT_PARITY_NONE), VC_FT_OK);
+    EXPECT_EQ(FT_SetDataCharacteristics(handle, VC_FT_BITS_8, VC_FT_STOP_BITS_2, VC_FT_PARITY_NONE),
+              VC_FT_OK);
     EXPECT_EQ(FT_SetFlowControl(handle, VC_FT_FLOW_NONE, 0, 0), VC_FT_OK);
     EXPECT_EQ(FT_Purge(handle, VC_FT_PURGE_RX | VC_FT_PURGE_TX), VC_FT_OK);
     EXPECT_EQ(FT_ClrRts(handle), VC_FT_OK);
@@ -61,7 +63,8 @@ inline void waitUntilSent(uint32_t baud) {
     VC_GetTiming(&timing);
     const double byteUs = static_cast<double>(timing.byte_us) * 250000.0 / baud;
     // A sleep shorter than the system's tick may return at once (Windows), so watch the clock.
-    const auto until = std::chrono::steady_clock::now() + std::chrono::microseconds(static_cast<long>(byteUs) + 10);
+    const auto until =
+        std::chrono::steady_clock::now() + std::chrono::microseconds(static_cast<long>(byteUs) + 10);
     while (std::chrono::steady_clock::now() < until) {
     }
 }
@@ -102,7 +105,7 @@ inline Bytes transact(VC_FT_HANDLE handle, const Bytes& request) {
 // Default VEK-340 on one cable, fast timing, the cable opened. It takes the next request at once
 // after a SET; its time to store one has a test of its own.
 class FastLineTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         VC_Reset();
         VC_SetFastTiming();
@@ -117,7 +120,7 @@ protected:
         VC_Reset();
     }
     VC_FT_HANDLE handle = nullptr;
-    static constexpr int kFixture = 0;  // the default fixture's id after VC_Reset
+    static constexpr int kFixture = 0; // the default fixture's id after VC_Reset
 };
 
-}  // namespace simtest
+} // namespace simtest

@@ -40,4 +40,4 @@ TEST(Threads, TransactionsHoldWhileAnotherThreadDrivesASecondCable) {
     VC_Reset();
 }
 
-}  // namespace
+} // namespace

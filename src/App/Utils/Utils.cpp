@@ -1,7 +1,6 @@
 #include "Utils.h"
 
-std::string ExeFolder()
-{
+std::string ExeFolder() {
     const std::string exe = Platform::ExecutablePath();
     const std::size_t lastDelimiter = exe.find_last_of("/\\");
     if (lastDelimiter == std::string::npos)
@@ -9,13 +8,11 @@ std::string ExeFolder()
     return exe.substr(0, lastDelimiter + 1);
 }
 
-std::string ModuleFileName(Platform::LibraryHandle module)
-{
+std::string ModuleFileName(Platform::LibraryHandle module) {
     return Platform::ModuleFileName(module);
 }
 
-std::string AnsiArrayToString(const void* p, int maxLen)
-{
+std::string AnsiArrayToString(const void* p, int maxLen) {
     std::string text;
     if (p == nullptr || maxLen <= 0)
         return text;
@@ -35,8 +32,7 @@ std::string AnsiArrayToString(const void* p, int maxLen)
     return text;
 }
 
-std::string VersionToString(std::uint32_t version)
-{
+std::string VersionToString(std::uint32_t version) {
     const unsigned major = (version >> 16) & 0xFF;
     const unsigned minor = (version >> 8) & 0xFF;
     const unsigned build = version & 0xFF;
