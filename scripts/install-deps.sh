@@ -10,7 +10,7 @@ packages=(
   nlohmann-json3-dev
   libchm-dev fp-utils
   xvfb xauth imagemagick x11-apps x11-utils
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64 wine64
   dpkg-dev zip unzip tesseract-ocr tesseract-ocr-eng
 )
