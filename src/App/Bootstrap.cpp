@@ -41,7 +41,7 @@ void TMainForm::do_WM_USER(quintptr WParam, qintptr LParam) {
     if (WParam != 0 || LParam != 0)
         return;
     // A closing window starts no new connection.
-    if ((fStateControl & 1) != 0)
+    if ((fStateControl & ControlClosing) != 0)
         return;
     // One bootstrap never starts inside another: a WM_USER delivered while one runs (by the error
     // box it shows after the state machine's exit has posted the next one) waits until it returns.
@@ -71,7 +71,7 @@ void TMainForm::do_WM_USER(quintptr WParam, qintptr LParam) {
                 lRDM->setText(ftdSer);
                 lRDM->show();
                 fStateControl = 0;
-                fState = 1;
+                fState = StateDiscovery;
                 StateMachine();
             }
         } catch (const std::exception& e) {
@@ -80,6 +80,6 @@ void TMainForm::do_WM_USER(quintptr WParam, qintptr LParam) {
             ShowErrorBox(QStringLiteral("Unknown error"));
         }
     }
-    if (std::exchange(fWMUserHeldBack, false) && (fStateControl & 1) == 0)
+    if (std::exchange(fWMUserHeldBack, false) && (fStateControl & ControlClosing) == 0)
         PostWMUser();
 }

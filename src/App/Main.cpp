@@ -207,7 +207,7 @@ void TMainForm::FormDestroy() {
 
 void TMainForm::FormCloseQuery(bool& CanClose) {
     (void)CanClose; // the window always agrees to close
-    fStateControl |= 1;
+    fStateControl |= ControlClosing;
 }
 
 void TMainForm::closeEvent(QCloseEvent* e) {

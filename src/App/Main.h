@@ -4,6 +4,7 @@
 
 #include "ErrorExceptions.h"
 #include "FTD2XXWrapper.h"
+#include "FixtureStates.h"
 #include "RDMFixture.h"
 #include "RDM_Lib.h"
 #include "TouchButton.h"

@@ -69,7 +69,7 @@ void TMainForm::TouchButtonMouseDown(QObject* Sender, Qt::MouseButton, Qt::Keybo
         fRepeatDir = -1;
         StartRepeat();
     } else if (Sender == bSet) {
-        fState = 101;
+        fState = StateWriting;
     } else if (Sender == bStoreDefault) {
         StoreDefault();
     } else if (Sender == bSetDefault) {
@@ -148,5 +148,5 @@ void TMainForm::ApplyDefault(int address) {
         cbDMXMode->setCurrentIndex(fDefault.Mode); // a stored -1 removes the selection
     if (fDefault.StatusLed >= 0 && fDefault.StatusLed < cbStatusLed->count())
         cbStatusLed->setCurrentIndex(fDefault.StatusLed);
-    fState = 101;
+    fState = StateWriting;
 }

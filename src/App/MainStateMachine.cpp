@@ -19,14 +19,6 @@
 
 namespace {
 
-constexpr std::uint32_t StateDiscovery = 1;
-constexpr std::uint32_t StateReading = 10;
-constexpr std::uint32_t StateConnected = 20;
-constexpr std::uint32_t StateWriting = 101;
-
-constexpr std::uint32_t ControlClosing = 1;
-constexpr std::uint32_t ControlCableFailed = 2;
-
 constexpr int CableIndex = 0;
 constexpr std::uint32_t ReplyTimeoutMs = 1000;
 constexpr int DiscoveryReplyTimeoutMs = 100;

@@ -125,7 +125,7 @@ inline std::uint64_t Opens() {
 
 // Connected and polled at least `times` times.
 inline bool Polled(const TMainForm& form, int times) {
-    return form.State() == 20 && CountPackets(req::Poll) >= times;
+    return form.State() == StateConnected && CountPackets(req::Poll) >= times;
 }
 
 inline QString ConnectionText(const TMainForm& form) {

@@ -51,7 +51,7 @@ class BootstrapTest : public QObject {
     template <typename T = QWidget> T* Control(const char* name) const {
         return form->findChild<T*>(QString::fromLatin1(name));
     }
-    bool Ready() const { return form->State() == 20; }
+    bool Ready() const { return form->State() == StateConnected; }
     QString CableText() const { return Control<QLabel>("lRDM")->text(); }
 
     // Every settings control disabled, address and firmware empty, no cable shown.
@@ -133,7 +133,7 @@ void BootstrapTest::noCableCancelLeavesSettingsDisabled() {
                 run.Expect(problem.isEmpty(), problem);
                 form->findChild<QAction*>(QStringLiteral("aExit"))->trigger();
                 run.Expect(!form->isVisible(), QStringLiteral("Exit closes at once"));
-                run.Expect(form->StateControl() == 1, QStringLiteral("closing bit set"));
+                run.Expect(form->StateControl() == ControlClosing, QStringLiteral("closing bit set"));
             });
     form->show();
     ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
@@ -300,7 +300,7 @@ void BootstrapTest::closingWhileConnectedEndsWithoutNewBootstrap() {
     ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
 
     // The loop has ended and returned; nothing starts again, not even a WM_USER posted now.
-    QCOMPARE(form->StateControl() & 1u, 1u);
+    QCOMPARE(form->StateControl() & ControlClosing, ControlClosing);
     TMainFormProbe(*form).PostWMUser();
     QTest::qWait(300);
     QVERIFY(form->Fixture() == nullptr);

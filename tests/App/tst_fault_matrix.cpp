@@ -104,7 +104,7 @@ class FaultMatrixTest : public QObject {
     }
     QString Connection() const { return Control<QLabel>("lConnection")->text(); }
     bool Ready() const {
-        return form->State() == 20 && Connection().endsWith(QStringLiteral(" - Ready")) &&
+        return form->State() == StateConnected && Connection().endsWith(QStringLiteral(" - Ready")) &&
                Control("bSet")->isEnabled();
     }
 
@@ -155,7 +155,7 @@ void FaultMatrixTest::faultInEachState_data() {
         const char* name;
         Cell cells[std::size(faults)];
     } states[] = {
-        {1,
+        {StateDiscovery,
          "discovery",
          {{Reaction::Rebuild, ""},
           {Reaction::DiscoveryRetry, ""},
@@ -171,7 +171,7 @@ void FaultMatrixTest::faultInEachState_data() {
           {Reaction::None, ""}, // noise before the separator is skipped
           {Reaction::DiscoveryRetry, ""},
           {Reaction::DiscoveryRetry, ""}}},
-        {10,
+        {StateReading,
          "reading",
          {{Reaction::Rebuild, ""},
           {Reaction::ReadRetry, ""},
@@ -186,7 +186,7 @@ void FaultMatrixTest::faultInEachState_data() {
           {Reaction::None, ""}, // noise before the start code is skipped
           {Reaction::ReadRetry, ""},
           {Reaction::ReadRetry, ""}}},
-        {20,
+        {StateConnected,
          "polling",
          {{Reaction::Rebuild, ""},
           {Reaction::Rediscover, ""},
@@ -201,7 +201,7 @@ void FaultMatrixTest::faultInEachState_data() {
           {Reaction::None, ""},
           {Reaction::Rediscover, ""},
           {Reaction::Rediscover, ""}}},
-        {101,
+        {StateWriting,
          "writing",
          {{Reaction::Rebuild, "Timeout"},
           {Reaction::WriteErrorBox, "Timeout"},
@@ -234,13 +234,13 @@ void FaultMatrixTest::faultInEachState() {
     VC_SetFastTiming();
     TLineCounter line;
     // Discovery and reading come first on their own; their faults are in place before the window is.
-    if (!unplug && (state == 1 || state == 10))
+    if (!unplug && (state == StateDiscovery || state == StateReading))
         VC_InjectFault(kFixture, fault, target.cc, target.pid, -1);
     // An unplug needs the loop to be in the state: a silent fixture keeps it discovering, one lost
     // DEVICE_INFO keeps it reading through one more pass.
-    if (unplug && state == 1)
+    if (unplug && state == StateDiscovery)
         VC_SetFixtureSilent(kFixture, 1);
-    if (unplug && state == 10)
+    if (unplug && state == StateReading)
         VC_InjectFault(kFixture, VC_FAULT_SILENCE, target.cc, target.pid, 1);
 
     form = std::make_unique<TMainForm>();
@@ -272,18 +272,18 @@ void FaultMatrixTest::faultInEachState() {
             VC_SetCablePlugged(kCable, 0);
         else
             VC_InjectFault(kFixture, fault, target.cc, target.pid, -1);
-        if (state == 101)
+        if (state == StateWriting)
             QTest::mouseClick(Control("bSet"), Qt::LeftButton);
     };
-    if (state == 1 && unplug) {
+    if (state == StateDiscovery && unplug) {
         run.Step(
-            QStringLiteral("discovering"), [&] { return form->State() == 1 && line.Sent(0x10, 0x0001) >= 1; },
-            strike);
-    } else if (state == 10 && unplug) {
+            QStringLiteral("discovering"),
+            [&] { return form->State() == StateDiscovery && line.Sent(0x10, 0x0001) >= 1; }, strike);
+    } else if (state == StateReading && unplug) {
         run.Step(
-            QStringLiteral("reading"), [&] { return form->State() == 10 && line.Sent(0x20, 0x0060) >= 1; },
-            strike);
-    } else if (state == 20 || state == 101) {
+            QStringLiteral("reading"),
+            [&] { return form->State() == StateReading && line.Sent(0x20, 0x0060) >= 1; }, strike);
+    } else if (state == StateConnected || state == StateWriting) {
         run.Step(
             QStringLiteral("ready before the fault"),
             [&] { return noBox(QStringLiteral("start")) && Ready(); }, strike);
@@ -304,10 +304,10 @@ void FaultMatrixTest::faultInEachState() {
             },
             [&] {
                 const int discoveries = line.Sent(0x10, 0x0001);
-                run.Expect(discoveries ==
-                               (state == 101 ? discoveriesBefore + 1 : std::max(discoveriesBefore, 1)),
+                run.Expect(discoveries == (state == StateWriting ? discoveriesBefore + 1
+                                                                 : std::max(discoveriesBefore, 1)),
                            QStringLiteral("%1 discoveries").arg(discoveries));
-                if (state == 101)
+                if (state == StateWriting)
                     run.Expect(line.Sent(0x30, 0x00E0) == 1 && line.Sent(0x30, 0x0501) == 1,
                                QStringLiteral("the rest of the write sequence was not sent"));
             });
@@ -317,7 +317,8 @@ void FaultMatrixTest::faultInEachState() {
             QStringLiteral("discovery tries again"),
             [&] { return noBox(QStringLiteral("discovery")) && line.Sent(0x10, 0x0001) >= 3; },
             [&] {
-                run.Expect(form->State() == 1, QStringLiteral("left discovery with the fault in place"));
+                run.Expect(form->State() == StateDiscovery,
+                           QStringLiteral("left discovery with the fault in place"));
                 run.Expect(line.Sent(0x20, 0x0060) == 0,
                            QStringLiteral("read a fixture that was never found"));
                 removeFault();

@@ -222,7 +222,7 @@ void FixtureLoopReadTest::fixtureVariants() {
             ++boxes;
             run.Expect(box->text() == kModelWarning, QStringLiteral("warning text: ") + box->text());
             run.Expect(box->icon() == QMessageBox::Warning, QStringLiteral("warning kind"));
-            run.Expect(form->State() == 20, QStringLiteral("state 20 while the warning is open"));
+            run.Expect(form->State() == StateConnected, QStringLiteral("state 20 while the warning is open"));
             run.Expect(box->findChildren<QPushButton*>().size() == 1, QStringLiteral("one button"));
             pollsAtBox = CountPackets(req::Poll);
             box->button(QMessageBox::Ok)->click();
@@ -469,7 +469,7 @@ void FixtureLoopReadTest::silentFixtureGoesBackToDiscovery() {
                sinceSilent.start();
            })
         .Step(
-            QStringLiteral("back to discovery"), [&] { return form->State() == 1; },
+            QStringLiteral("back to discovery"), [&] { return form->State() == StateDiscovery; },
             [&] { untilDiscovery = sinceSilent.elapsed(); })
         .Step(
             QStringLiteral("discovery attempt shown"),
@@ -482,7 +482,8 @@ void FixtureLoopReadTest::silentFixtureGoesBackToDiscovery() {
                 VC_SetFixtureSilent(id, 0);
             })
         .Step(
-            QStringLiteral("ready again"), [&] { return form->State() == 20; }, [&] { form->close(); });
+            QStringLiteral("ready again"), [&] { return form->State() == StateConnected; },
+            [&] { form->close(); });
     RunToEnd(run);
     QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
 
@@ -586,8 +587,9 @@ void FixtureLoopReadTest::closingEndsLoopAfterCurrentPass() {
             return false;
         // States 10 and 20 are entered at the end of the pass before; wait for a pass of their own.
         const QStringList names = PacketNames(ControllerPackets());
-        return state == 1 ||
-               names.contains(state == 10 ? QStringLiteral("GET 0x0060") : QStringLiteral("DISC 0x0003"));
+        return state == StateDiscovery ||
+               names.contains(state == StateReading ? QStringLiteral("GET 0x0060")
+                                                    : QStringLiteral("DISC 0x0003"));
     };
     run.Step(QStringLiteral("in the state"), inState, [&] {
         packetsAtClose = ControllerPackets().size();
@@ -596,12 +598,12 @@ void FixtureLoopReadTest::closingEndsLoopAfterCurrentPass() {
     RunToEnd(run);
     QVERIFY2(!run.Failed(), qPrintable(run.Failure()));
 
-    QVERIFY((form->StateControl() & 1) != 0);
+    QVERIFY((form->StateControl() & ControlClosing) != 0);
     QVERIFY(form->Fixture() == nullptr);
     const QStringList names = PacketNames(ControllerPackets());
     QVERIFY(static_cast<std::size_t>(names.size()) >= packetsAtClose);
     QCOMPARE(names.back(), lastPacket);
-    if (state == 1)
+    if (state == StateDiscovery)
         QCOMPARE(names.mid(names.size() - 7),
                  (QStringList{"DISC 0x0001 *", "DMX", "DMX", "DMX", "DMX", "DMX", "DMX"}));
 

@@ -32,7 +32,7 @@ struct TWriteLook {
     static bool Writing() { return QApplication::overrideCursor() != nullptr; }
     void Look(const TMainForm& form) {
         const QCursor* cursor = QApplication::overrideCursor();
-        if (form.State() == 101) {
+        if (form.State() == StateWriting) {
             HourGlassWhileWriting =
                 HourGlassWhileWriting || (cursor && cursor->shape() == Qt::WaitCursor &&
                                           !form.findChild<QWidget*>(QStringLiteral("bSet"))->isEnabled() &&
@@ -116,7 +116,7 @@ void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack() {
     // discovery attempt, which empties the field again: look at every pump.
     TPumpWatch watch([&] {
         write.Look(*form);
-        if (pressed && !written && form->State() == 1) {
+        if (pressed && !written && form->State() == StateDiscovery) {
             written = true;
             fieldAfterWrite = Control<QLineEdit>("leDMXAdr")->text();
         }
@@ -139,7 +139,9 @@ void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack() {
            })
         .Step(
             QStringLiteral("written, read back and polling"),
-            [&] { return written && form->State() == 20 && CountPackets(req::Poll) > pollsAtPress; },
+            [&] {
+                return written && form->State() == StateConnected && CountPackets(req::Poll) > pollsAtPress;
+            },
             [&] {
                 shownAddress = Control<QLineEdit>("leDMXAdr")->text();
                 shownMode = Control<QComboBox>("cbDMXMode")->currentIndex();
@@ -196,7 +198,7 @@ void FixtureLoopWriteTest::refusedPersonalityEndsWriteWhileClosing() {
     bool closed = false;
     TPumpWatch watch([&] {
         write.Look(*form);
-        if (form->State() == 101 && TWriteLook::Writing() && !closed) {
+        if (form->State() == StateWriting && TWriteLook::Writing() && !closed) {
             closed = true;
             form->close();
         }
@@ -237,7 +239,7 @@ void FixtureLoopWriteTest::refusedPersonalityEndsWriteWhileClosing() {
     QVERIFY(packets[packetsAtPress + 1].Bytes == req::SetPersonality0);
     QCOMPARE(int(FixtureState(id).start_address), 200);
 
-    QVERIFY((form->StateControl() & 1) != 0);
+    QVERIFY((form->StateControl() & ControlClosing) != 0);
     QTest::qWait(300);
     QCOMPARE(Opens(), opensAtStart + 1);
     QCOMPARE(ControllerPackets().size(), packetsAtPress + 2);

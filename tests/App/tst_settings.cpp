@@ -316,7 +316,7 @@ void SettingsTest::setControlsEnabledFollowsTheDefault() {
 void SettingsTest::setRequestsTheWrite() {
     TMainFormProbe probe(*form);
     probe.ShowReadyFixture(100, {{24, "Standard"}}, 0, 0);
-    probe.SetState(20);
+    probe.SetState(StateConnected);
     Press("bSet");
     QCOMPARE(form->State(), 101u);
     Release("bSet");
@@ -359,7 +359,7 @@ void SettingsTest::storeDefault() {
     SetAddress(address);
     if (!withFixture)
         probe.SetFixture(nullptr);
-    probe.SetState(20);
+    probe.SetState(StateConnected);
 
     Press("bStoreDefault");
     Release("bStoreDefault");
@@ -383,7 +383,7 @@ void SettingsTest::storeDefault() {
 void SettingsTest::recallButtonsNeedAStoredDefault() {
     TMainFormProbe probe(*form);
     probe.ShowReadyFixture(100, {{24, "Standard"}}, 0, 0);
-    probe.SetState(20);
+    probe.SetState(StateConnected);
     QVERIFY(!Control("bSetDefault")->isEnabled());
     QVERIFY(!Control("bSetDefaultDMX2")->isEnabled());
     Press("bSetDefault");
@@ -400,7 +400,7 @@ void SettingsTest::recallFillsTheSettingsAndRequestsTheWrite() {
 
     // The next fixture shows other settings.
     probe.ShowReadyFixture(7, {{24, "Standard"}, {8, "Compact"}}, 1, 0);
-    probe.SetState(20);
+    probe.SetState(StateConnected);
     Press("bSetDefault");
     QCOMPARE(Address(), QStringLiteral("100"));
     QCOMPARE(Control<QComboBox>("cbDMXMode")->currentIndex(), 0);
@@ -408,7 +408,7 @@ void SettingsTest::recallFillsTheSettingsAndRequestsTheWrite() {
     QCOMPARE(form->State(), 101u);
 
     probe.ShowReadyFixture(7, {{24, "Standard"}, {8, "Compact"}}, 1, 0);
-    probe.SetState(20);
+    probe.SetState(StateConnected);
     Press("bSetDefaultDMX2");
     QCOMPARE(Address(), QStringLiteral("124"));
     QCOMPARE(Control<QComboBox>("cbDMXMode")->currentIndex(), 0);
