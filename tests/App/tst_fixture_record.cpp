@@ -22,7 +22,8 @@ TRDMResponseData SupportedParametersReply(const std::vector<std::uint8_t>& recei
     r.Data.PID[0] = 0x00;
     r.Data.PID[1] = 0x50;
     r.Data.PDL = static_cast<std::uint8_t>(pdl);
-    std::memcpy(r.Data.Raw, received.data(), received.size());
+    if (!received.empty()) // an empty vector's data() may be null, which memcpy must not get
+        std::memcpy(r.Data.Raw, received.data(), received.size());
     return r;
 }
 

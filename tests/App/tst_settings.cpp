@@ -7,6 +7,8 @@
 #include <QPointingDevice>
 #include <QtTest>
 
+#include <memory>
+
 #include <vector>
 
 class SettingsTest : public QObject {
@@ -117,10 +119,11 @@ void SettingsTest::touchActsAtOnceWithoutAnEmulatedPress() {
     QVERIFY(QTest::qWaitForWindowExposed(&hosted.host));
     QVERIFY(hosted.button->testAttribute(Qt::WA_AcceptTouchEvents));
 
-    QPointingDevice* screen = QTest::createTouchDevice();
-    QTest::touchEvent(&hosted.host, screen).press(0, QPoint(40, 30));
+    // Qt Test registers the device and leaves it to the test to delete.
+    const std::unique_ptr<QPointingDevice> screen(QTest::createTouchDevice());
+    QTest::touchEvent(&hosted.host, screen.get()).press(0, QPoint(40, 30));
     QCOMPARE(hosted.log, (std::vector<QString>{QStringLiteral("down t 1")}));
-    QTest::touchEvent(&hosted.host, screen).release(0, QPoint(40, 30));
+    QTest::touchEvent(&hosted.host, screen.get()).release(0, QPoint(40, 30));
     QCOMPARE(hosted.log, (std::vector<QString>{QStringLiteral("down t 1"), QStringLiteral("up t 1")}));
 }
 
