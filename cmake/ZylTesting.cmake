@@ -15,5 +15,5 @@ function(zyl_add_gtest name)
   zyl_windows_runtime(${name})
   include(GoogleTest)
   gtest_discover_tests(${name} WORKING_DIRECTORY ${ZYL_TEST_BIN_DIR}
-    DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES ${ARG_PROPERTIES})
+    DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES PROPERTIES ${ARG_PROPERTIES})
 endfunction()
