@@ -8,6 +8,8 @@
 #   desktop_screenshot <file.png>      saves the virtual desktop
 #   desktop_stop                       ends Wine and the screen
 
+source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
+
 desktop_wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
 desktop_wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
 desktop_size=720x760
@@ -19,18 +21,9 @@ desktop_start() {
   # No Mono or Gecko installer prompts; the help viewer's page pane stays empty without Gecko.
   export WINEDLLOVERRIDES="mscoree,mshtml="
   unset WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM ZYL_VIRTUAL_CABLE
-  local display
-  for display in $(seq 90 140); do
-    [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ] || break
-  done
-  Xvfb ":$display" -screen 0 1024x900x24 -nolisten tcp >/dev/null 2>&1 &
-  desktop_xvfb=$!
-  export DISPLAY=":$display"
-  local i
-  for i in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-  done
+  xvfb_start 200 1024x900x24
+  desktop_xvfb=$xvfb_pid
+  export DISPLAY=":$xvfb_number"
   "$desktop_wine" wineboot -i >/dev/null 2>&1 || true
   "$desktop_wineserver" -w
   # Only C: remains: the program cannot reach this machine's files (Qt's build folder, say).

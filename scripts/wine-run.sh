@@ -54,19 +54,10 @@ if [ $# -eq 0 ]; then exit 0; fi
 # to its end (ctest, GoogleTest discovery) would then wait for the whole session. So the session is
 # started here with nothing attached, and kept for 30 s after its last program ("wineserver -k0"
 # only asks whether a server runs).
+source "$(dirname "$0")/xvfb.sh"
 start_display() {
-  local number
-  for number in $(seq 100 199); do
-    [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] || break
-  done
-  Xvfb ":$number" -screen 0 1280x1024x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
-  local pid=$!
-  local i
-  for i in $(seq 100); do
-    [ -e "/tmp/.X11-unix/X$number" ] && break
-    sleep 0.1
-  done
-  echo "$number $pid" >"$display_file"
+  xvfb_start 100 1280x1024x24
+  echo "$xvfb_number $xvfb_pid" >"$display_file"
 }
 
 # A session runs with its screen, or is started afresh (a session left without one is ended).

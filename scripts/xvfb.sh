@@ -1,0 +1,16 @@
+# Sourced: xvfb_start <first display number> <width>x<height>x<depth>
+# Starts an Xvfb screen on the first free display number from the given one on and waits until it
+# takes connections; sets xvfb_number and xvfb_pid.
+xvfb_start() {
+  local number i
+  for number in $(seq "$1" $(($1 + 99))); do
+    [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] || break
+  done
+  Xvfb ":$number" -screen 0 "$2" -nolisten tcp </dev/null >/dev/null 2>&1 &
+  xvfb_pid=$!
+  xvfb_number=$number
+  for i in $(seq 100); do
+    [ -e "/tmp/.X11-unix/X$number" ] && break
+    sleep 0.1
+  done
+}
