@@ -9,6 +9,7 @@ packages=(
   libgtest-dev libgmock-dev googletest
   nlohmann-json3-dev
   libchm-dev fp-utils
+  libftdi1-dev libusb-1.0-0-dev
   xvfb xauth imagemagick x11-apps x11-utils
   clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64 wine64
