@@ -13,7 +13,7 @@ packages=(
   xvfb xauth imagemagick x11-apps x11-utils
   clang libclang-rt-14-dev clang-format
   g++-mingw-w64-x86-64 wine64
-  dpkg-dev zip unzip tesseract-ocr tesseract-ocr-eng
+  dpkg-dev zip unzip tesseract-ocr tesseract-ocr-eng desktop-file-utils
 )
 
 missing=()

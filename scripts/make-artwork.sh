@@ -2,6 +2,8 @@
 # Draws the two pictures of the main window with ImageMagick and writes them under src/App/art/:
 #   fixture.png  300 x 310  a stylised LED fixture on its yoke (transparent background)
 #   logo.bmp     199 x 50   the ZYL word mark
+# and the program's icon for Linux desktops under packaging/linux/:
+#   zylvek-rdm.png  256 x 256  the fixture on a rounded dark-blue square
 # The results are committed; run this again only to change the artwork.
 set -euo pipefail
 cd "$(dirname "$0")/../src/App/art"
@@ -44,4 +46,10 @@ convert -size 199x50 xc:'#14284b' \
   -type TrueColor BMP3:logo.bmp
 
 
-identify fixture.png logo.bmp
+# The icon: the fixture, shrunk, on the word mark's dark blue.
+convert -size 256x256 xc:none \
+  -fill '#14284b' -draw 'roundrectangle 4,4 251,251 36,36' \
+  \( fixture.png -resize 212x212 \) -gravity center -geometry +0+4 -composite \
+  -strip PNG32:../../../packaging/linux/zylvek-rdm.png
+
+identify fixture.png logo.bmp ../../../packaging/linux/zylvek-rdm.png

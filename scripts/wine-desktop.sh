@@ -45,11 +45,7 @@ desktop_text() {
   local shot
   shot=$(mktemp --suffix=.png)
   desktop_screenshot "$shot"
-  # Upscaled and grey: OCR reads small light-on-dark text that way.
-  convert "$shot" -resize 200% -colorspace Gray -normalize "$shot"
-  tesseract "$shot" - 2>/dev/null
-  convert "$shot" -negate "$shot"
-  tesseract "$shot" - 2>/dev/null
+  xvfb_read_text "$shot"
   rm -f "$shot"
 }
 

@@ -1,6 +1,9 @@
-# Sourced: xvfb_start <first display number> <width>x<height>x<depth>
-# Starts an Xvfb screen on the first free display number from the given one on and waits until it
-# takes connections; sets xvfb_number and xvfb_pid.
+# Sourced.
+#   xvfb_start <first display number> <width>x<height>x<depth>
+#     Starts an Xvfb screen on the first free display number from the given one on and waits until
+#     it takes connections; sets xvfb_number and xvfb_pid.
+#   xvfb_read_text <screenshot.png>
+#     Prints the text OCR reads on a screenshot (imagemagick and tesseract).
 xvfb_start() {
   local number i
   for number in $(seq "$1" $(($1 + 99))); do
@@ -13,4 +16,15 @@ xvfb_start() {
     [ -e "/tmp/.X11-unix/X$number" ] && break
     sleep 0.1
   done
+}
+
+xvfb_read_text() {
+  local shot
+  shot=$(mktemp --suffix=.png)
+  # Upscaled and grey: OCR reads small text that way; once more negated for light-on-dark text.
+  convert "$1" -resize 200% -colorspace Gray -normalize "$shot"
+  tesseract "$shot" - 2>/dev/null
+  convert "$shot" -negate "$shot"
+  tesseract "$shot" - 2>/dev/null
+  rm -f "$shot"
 }
