@@ -15,8 +15,5 @@ set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
 
-# GoogleTest is not our code: build it with its own warning settings, not ours as errors.
-get_directory_property(zyl_saved_compile_options COMPILE_OPTIONS)
-set_directory_properties(PROPERTIES COMPILE_OPTIONS "")
+# GoogleTest is not our code: it links no zyl_build_flags, so it builds with its own warning settings.
 add_subdirectory(${ZYL_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
-set_directory_properties(PROPERTIES COMPILE_OPTIONS "${zyl_saved_compile_options}")

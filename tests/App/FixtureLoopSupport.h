@@ -5,11 +5,11 @@
 #include "FixtureLoopRequests.h"
 #include "Main.h"
 #include "VirtualCable.h"
+#include "WindowTestSupport.h"
 
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMetaType>
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -19,9 +19,6 @@
 #include <cstring>
 #include <functional>
 #include <vector>
-
-using TBytes = std::vector<std::uint8_t>;
-Q_DECLARE_METATYPE(TBytes)
 
 // UID 5A59:0000002A; the request literals of the tests are addressed to it.
 inline constexpr std::uint8_t kFixtureUid[6] = {0x5A, 0x59, 0x00, 0x00, 0x00, 0x2A};
@@ -65,29 +62,8 @@ inline VC_FixtureConfig FixtureState(int id) {
     return c;
 }
 
-struct TLinePacket {
-    double TimeMs;
-    TBytes Bytes;
-};
-
-// What the controller sent since the capture was cleared, in order.
-inline std::vector<TLinePacket> ControllerPackets() {
-    std::vector<TLinePacket> out;
-    VC_Packet p;
-    const int n = VC_CaptureCount();
-    for (int i = 0; i < n; ++i) {
-        if (VC_CaptureGet(i, &p) == 0 && p.direction == VC_TO_FIXTURE)
-            out.push_back({p.time_ms, TBytes(p.bytes, p.bytes + std::min(p.length, VC_CAPTURE_MAX_BYTES))});
-    }
-    return out;
-}
-
 inline bool IsIdleFrame(const TBytes& b) {
     return b.size() == 513 && std::all_of(b.begin(), b.end(), [](std::uint8_t x) { return x == 0; });
-}
-
-inline bool IsRequest(const TBytes& b, std::uint8_t cc, std::uint16_t pid) {
-    return b.size() >= 26 && b[0] == 0xCC && b[20] == cc && b[21] == (pid >> 8) && b[22] == (pid & 0xFF);
 }
 
 inline int CountPackets(const TBytes& wanted) {
@@ -101,15 +77,17 @@ inline QStringList PacketNames(const std::vector<TLinePacket>& packets) {
     QStringList names;
     for (const TLinePacket& p : packets) {
         const TBytes& b = p.Bytes;
+        const auto request = RequestKind(b);
         if (IsIdleFrame(b)) {
             names << QStringLiteral("DMX");
-        } else if (b.size() >= 26 && b[0] == 0xCC) {
-            const char* kind = b[20] == 0x10 ? "DISC" : b[20] == 0x20 ? "GET" : b[20] == 0x30 ? "SET" : "CC?";
+        } else if (request) {
+            const std::uint8_t cc = request->CommandClass;
+            const char* kind = cc == 0x10 ? "DISC" : cc == 0x20 ? "GET" : cc == 0x30 ? "SET" : "CC?";
             const bool broadcast =
                 std::all_of(b.begin() + 3, b.begin() + 9, [](std::uint8_t x) { return x == 0xFF; });
             names << QStringLiteral("%1 0x%2%3")
                          .arg(QLatin1String(kind))
-                         .arg((b[21] << 8) | b[22], 4, 16, QLatin1Char('0'))
+                         .arg(request->Pid, 4, 16, QLatin1Char('0'))
                          .arg(broadcast ? QStringLiteral(" *") : QString());
         } else {
             names << QStringLiteral("other(%1)").arg(b.size());
@@ -118,22 +96,17 @@ inline QStringList PacketNames(const std::vector<TLinePacket>& packets) {
     return names;
 }
 
-// Cable openings so far: every bootstrap that finds a cable opens it once.
-inline std::uint64_t Opens() {
-    return VC_CallCount("FT_Open") + VC_CallCount("FT_OpenEx");
-}
-
 // Connected and polled at least `times` times.
 inline bool Polled(const TMainForm& form, int times) {
     return form.State() == StateConnected && CountPackets(req::Poll) >= times;
 }
 
 inline QString ConnectionText(const TMainForm& form) {
-    return form.findChild<QLabel*>(QStringLiteral("lConnection"))->text();
+    return Control<QLabel>(form, "lConnection")->text();
 }
 
 inline QStringList ComboItems(const TMainForm& form, const char* name) {
-    const auto* combo = form.findChild<QComboBox*>(QLatin1String(name));
+    const auto* combo = Control<QComboBox>(form, name);
     QStringList items;
     for (int i = 0; i < combo->count(); ++i)
         items << combo->itemText(i);
@@ -141,11 +114,11 @@ inline QStringList ComboItems(const TMainForm& form, const char* name) {
 }
 
 inline int ComboIndex(const TMainForm& form, const char* name) {
-    return form.findChild<QComboBox*>(QLatin1String(name))->currentIndex();
+    return Control<QComboBox>(form, name)->currentIndex();
 }
 
 inline QString EditText(const TMainForm& form, const char* name) {
-    return form.findChild<QLineEdit*>(QLatin1String(name))->text();
+    return Control<QLineEdit>(form, name)->text();
 }
 
 // Runs `look` at every pass of whatever loop pumps events (the fixture loop's pumping, a modal box),

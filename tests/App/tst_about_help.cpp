@@ -6,6 +6,7 @@
 #include "ScenarioRunner.h"
 #include "Shape.h"
 #include "Themes.h"
+#include "WindowTestSupport.h"
 
 #include <QAction>
 #include <QDir>
@@ -24,7 +25,6 @@ class AboutHelpTest : public QObject {
     QString ThemeFile() const {
         return QCoreApplication::applicationDirPath() + QStringLiteral("/ZYLStyle.vsf");
     }
-    QAction* Action(const char* name) const { return form->findChild<QAction*>(QString::fromLatin1(name)); }
 
     // Chooses "About" and hands the open box to `inspect`, which must close it.
     bool WithAboutBox(const std::function<void(TAboutForm*, TScenarioRunner&)>& inspect, QString& failure) {
@@ -34,7 +34,7 @@ class AboutHelpTest : public QObject {
             [] { return qobject_cast<TAboutForm*>(QApplication::activeModalWidget()) != nullptr; },
             [&] { inspect(qobject_cast<TAboutForm*>(QApplication::activeModalWidget()), run); });
         run.Start();
-        Action("aAbout")->trigger(); // returns when the box has closed
+        Control<QAction>(*form, "aAbout")->trigger(); // returns when the box has closed
         failure = run.Failure();
         return run.Done() && !run.Failed();
     }
@@ -202,7 +202,7 @@ void AboutHelpTest::missingHelpFileIsReportedWithItsPath() {
         box->accept();
     });
     run.Start();
-    Action("aHelp")->trigger();
+    Control<QAction>(*form, "aHelp")->trigger();
     QVERIFY2(run.Done() && !run.Failed(), qPrintable(run.Failure()));
     QCOMPARE(text, QStringLiteral("Help file %1 not found").arg(QDir::toNativeSeparators(HelpFile())));
     QCOMPARE(buttons, QMessageBox::StandardButtons(QMessageBox::Ok));

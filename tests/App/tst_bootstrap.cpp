@@ -48,21 +48,18 @@ class BootstrapTest : public QObject {
   private:
     std::unique_ptr<TMainForm> form;
 
-    template <typename T = QWidget> T* Control(const char* name) const {
-        return form->findChild<T*>(QString::fromLatin1(name));
-    }
     bool Ready() const { return form->State() == StateConnected; }
-    QString CableText() const { return Control<QLabel>("lRDM")->text(); }
+    QString CableText() const { return Control<QLabel>(*form, "lRDM")->text(); }
 
     // Every settings control disabled, address and firmware empty, no cable shown.
     QString NotConnectedProblem() const {
         for (QWidget* w : TMainFormProbe(*form).EnableList())
             if (w->isEnabled())
                 return w->objectName() + QStringLiteral(" is enabled");
-        if (!Control<QLineEdit>("leDMXAdr")->text().isEmpty() ||
-            !Control<QLineEdit>("leFirmware")->text().isEmpty())
+        if (!Control<QLineEdit>(*form, "leDMXAdr")->text().isEmpty() ||
+            !Control<QLineEdit>(*form, "leFirmware")->text().isEmpty())
             return QStringLiteral("address or firmware shown");
-        if (!Control("lRDM")->isHidden())
+        if (!Control(*form, "lRDM")->isHidden())
             return QStringLiteral("cable label shown");
         return QString();
     }
@@ -109,7 +106,7 @@ void BootstrapTest::noCableAskRetryThenConnects() {
             QStringLiteral("connected after Retry"), [&] { return Ready(); },
             [&] {
                 run.Expect(CableText() == QStringLiteral("FT232R USB UART VC000001"), CableText());
-                run.Expect(Control("bSet")->isEnabled(), QStringLiteral("settings enabled"));
+                run.Expect(Control(*form, "bSet")->isEnabled(), QStringLiteral("settings enabled"));
                 form->close();
             });
     ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
@@ -131,7 +128,7 @@ void BootstrapTest::noCableCancelLeavesSettingsDisabled() {
                 run.Expect(TScenarioRunner::ActiveMessageBox() == nullptr, QStringLiteral("no new box"));
                 const QString problem = NotConnectedProblem();
                 run.Expect(problem.isEmpty(), problem);
-                form->findChild<QAction*>(QStringLiteral("aExit"))->trigger();
+                Control<QAction>(*form, "aExit")->trigger();
                 run.Expect(!form->isVisible(), QStringLiteral("Exit closes at once"));
                 run.Expect(form->StateControl() == ControlClosing, QStringLiteral("closing bit set"));
             });
@@ -169,7 +166,7 @@ void BootstrapTest::cableShowsDescriptionAndSerial() {
     form = std::make_unique<TMainForm>();
     TScenarioRunner run(form.get());
     run.Step(
-        QStringLiteral("cable shown"), [&] { return !Control("lRDM")->isHidden(); },
+        QStringLiteral("cable shown"), [&] { return !Control(*form, "lRDM")->isHidden(); },
         [&] {
             run.Expect(CableText() == shown, CableText());
             run.Expect(form->Wrapper() != nullptr && form->Wrapper()->DMXStreamDisabled(),
@@ -277,7 +274,7 @@ void BootstrapTest::exceptionWhileListingEndsInTheErrorBox() {
                 run.Expect(VC_OpenHandleCount() == 0, QStringLiteral("no cable open"));
                 run.Expect(form->isVisible() && form->StateControl() == 0,
                            QStringLiteral("window still there"));
-                form->findChild<QAction*>(QStringLiteral("aExit"))->trigger();
+                Control<QAction>(*form, "aExit")->trigger();
                 run.Expect(!form->isVisible(), QStringLiteral("Exit closes at once"));
             });
     form->show();

@@ -6,6 +6,7 @@
 #include "MainFormProbe.h"
 #include "ScenarioRunner.h"
 #include "VirtualCable.h"
+#include "WindowTestSupport.h"
 
 #include <QHash>
 #include <QLabel>
@@ -69,26 +70,21 @@ class TLineCounter {
   private:
     static int Key(int cc, int pid) { return (cc << 16) | pid; }
     void Update() {
-        VC_Packet packet;
-        for (; fRead < VC_CaptureCount(); ++fRead) {
-            if (VC_CaptureGet(fRead, &packet) != 0 || packet.direction != VC_TO_FIXTURE ||
-                packet.length < 26 || packet.bytes[0] != 0xCC)
+        for (const TLinePacket& packet : fCapture.Next()) {
+            const auto request = RequestKind(packet.Bytes);
+            if (!request)
                 continue;
-            const int key = Key(packet.bytes[20], (packet.bytes[21] << 8) | packet.bytes[22]);
+            const int key = Key(request->CommandClass, request->Pid);
             ++fCounts[key];
             if (fCounts.value(Key(0x10, 0x0001)) == 1)
                 ++fFirstConnection[key];
         }
     }
 
-    int fRead = 0;
+    TCaptureReader fCapture;
     QHash<int, int> fCounts;
     QHash<int, int> fFirstConnection;
 };
-
-std::uint64_t Opens() {
-    return VC_CallCount("FT_Open");
-}
 
 } // namespace
 
@@ -99,13 +95,10 @@ class FaultMatrixTest : public QObject {
   private:
     std::unique_ptr<TMainForm> form;
 
-    template <typename T = QWidget> T* Control(const char* name) const {
-        return form->findChild<T*>(QString::fromLatin1(name));
-    }
-    QString Connection() const { return Control<QLabel>("lConnection")->text(); }
+    QString Connection() const { return Control<QLabel>(*form, "lConnection")->text(); }
     bool Ready() const {
         return form->State() == StateConnected && Connection().endsWith(QStringLiteral(" - Ready")) &&
-               Control("bSet")->isEnabled();
+               Control(*form, "bSet")->isEnabled();
     }
 
   private slots:
@@ -273,7 +266,7 @@ void FaultMatrixTest::faultInEachState() {
         else
             VC_InjectFault(kFixture, fault, target.cc, target.pid, -1);
         if (state == StateWriting)
-            QTest::mouseClick(Control("bSet"), Qt::LeftButton);
+            QTest::mouseClick(Control(*form, "bSet"), Qt::LeftButton);
     };
     if (state == StateDiscovery && unplug) {
         run.Step(
@@ -367,8 +360,8 @@ void FaultMatrixTest::faultInEachState() {
         run.OnMessageBox(QStringLiteral("missing-cable box"), [&](QMessageBox* box) {
             run.Expect(box->objectName() == QStringLiteral("MissingCableBox"),
                        QStringLiteral("box: ") + box->text());
-            run.Expect(Control<QLabel>("lRDM")->text() == QStringLiteral("No device"),
-                       QStringLiteral("cable label: ") + Control<QLabel>("lRDM")->text());
+            run.Expect(Control<QLabel>(*form, "lRDM")->text() == QStringLiteral("No device"),
+                       QStringLiteral("cable label: ") + Control<QLabel>(*form, "lRDM")->text());
             removeFault();
             box->button(QMessageBox::Retry)->click();
         });

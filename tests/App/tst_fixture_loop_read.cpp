@@ -237,7 +237,7 @@ void FixtureLoopReadTest::fixtureVariants() {
             modes = ComboItems(*form, "cbDMXMode");
             mode = ComboIndex(*form, "cbDMXMode");
             leds = ComboItems(*form, "cbStatusLed");
-            settingsEnabled = form->findChild<QWidget*>(QStringLiteral("bSet"))->isEnabled();
+            settingsEnabled = Control(*form, "bSet")->isEnabled();
             form->close();
         });
     RunToEnd(run);
@@ -512,7 +512,7 @@ void FixtureLoopReadTest::pulledCableRebuildsConnection() {
            })
         .OnMessageBox(QStringLiteral("missing-cable box of the new bootstrap"),
                       [&](QMessageBox* box) {
-                          cableWhileMissing = form->findChild<QLabel*>(QStringLiteral("lRDM"))->text();
+                          cableWhileMissing = Control<QLabel>(*form, "lRDM")->text();
                           boxText = box->text();
                           VC_SetCablePlugged(0, 1);
                           box->button(QMessageBox::Retry)->click();
@@ -527,8 +527,7 @@ void FixtureLoopReadTest::pulledCableRebuildsConnection() {
     QCOMPARE(cableWhileMissing, QStringLiteral("No device"));
     QVERIFY(boxText.startsWith(QStringLiteral("Unable to locate ZYL USB/DMX cable")));
     QCOMPARE(Opens(), opensAtStart + 2); // a fresh wrapper opened the cable once more
-    QCOMPARE(form->findChild<QLabel*>(QStringLiteral("lRDM"))->text(),
-             QStringLiteral("FT232R USB UART VC000001"));
+    QCOMPARE(Control<QLabel>(*form, "lRDM")->text(), QStringLiteral("FT232R USB UART VC000001"));
 }
 
 void FixtureLoopReadTest::ackTimerReachesBootstrapErrorBox() {

@@ -33,10 +33,9 @@ struct TWriteLook {
     void Look(const TMainForm& form) {
         const QCursor* cursor = QApplication::overrideCursor();
         if (form.State() == StateWriting) {
-            HourGlassWhileWriting =
-                HourGlassWhileWriting || (cursor && cursor->shape() == Qt::WaitCursor &&
-                                          !form.findChild<QWidget*>(QStringLiteral("bSet"))->isEnabled() &&
-                                          !form.findChild<QWidget*>(QStringLiteral("leDMXAdr"))->isEnabled());
+            HourGlassWhileWriting = HourGlassWhileWriting || (cursor && cursor->shape() == Qt::WaitCursor &&
+                                                              !Control(form, "bSet")->isEnabled() &&
+                                                              !Control(form, "leDMXAdr")->isEnabled());
         } else if (cursor) {
             CursorLeftOver = true;
         }
@@ -50,9 +49,6 @@ class FixtureLoopWriteTest : public QObject {
   private:
     std::unique_ptr<TMainForm> form;
 
-    template <typename T = QWidget> T* Control(const char* name) const {
-        return form->findChild<T*>(QString::fromLatin1(name));
-    }
     bool Polled(int times) const { return ::Polled(*form, times); }
 
   private slots:
@@ -118,7 +114,7 @@ void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack() {
         write.Look(*form);
         if (pressed && !written && form->State() == StateDiscovery) {
             written = true;
-            fieldAfterWrite = Control<QLineEdit>("leDMXAdr")->text();
+            fieldAfterWrite = Control<QLineEdit>(*form, "leDMXAdr")->text();
         }
     });
     TScenarioRunner run(form.get());
@@ -129,12 +125,12 @@ void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack() {
     run.Step(
            QStringLiteral("polling"), [&] { return Polled(1); },
            [&] {
-               Control<QLineEdit>("leDMXAdr")->setText(typed);
-               Control<QComboBox>("cbDMXMode")->setCurrentIndex(mode);
-               Control<QComboBox>("cbStatusLed")->setCurrentIndex(led);
+               Control<QLineEdit>(*form, "leDMXAdr")->setText(typed);
+               Control<QComboBox>(*form, "cbDMXMode")->setCurrentIndex(mode);
+               Control<QComboBox>(*form, "cbStatusLed")->setCurrentIndex(led);
                packetsAtPress = ControllerPackets().size();
                pollsAtPress = CountPackets(req::Poll);
-               Press(Control("bSet"));
+               Press(Control(*form, "bSet"));
                pressed = true;
            })
         .Step(
@@ -143,10 +139,10 @@ void FixtureLoopWriteTest::setWritesShownSettingsAndReadsThemBack() {
                 return written && form->State() == StateConnected && CountPackets(req::Poll) > pollsAtPress;
             },
             [&] {
-                shownAddress = Control<QLineEdit>("leDMXAdr")->text();
-                shownMode = Control<QComboBox>("cbDMXMode")->currentIndex();
-                shownLed = Control<QComboBox>("cbStatusLed")->currentIndex();
-                enabledAgain = Control("bSet")->isEnabled();
+                shownAddress = Control<QLineEdit>(*form, "leDMXAdr")->text();
+                shownMode = Control<QComboBox>(*form, "cbDMXMode")->currentIndex();
+                shownLed = Control<QComboBox>(*form, "cbStatusLed")->currentIndex();
+                enabledAgain = Control(*form, "bSet")->isEnabled();
                 form->close();
             },
             30000);
@@ -211,9 +207,9 @@ void FixtureLoopWriteTest::refusedPersonalityEndsWriteWhileClosing() {
     run.Step(
            QStringLiteral("polling"), [&] { return Polled(1); },
            [&] {
-               Control<QLineEdit>("leDMXAdr")->setText(QStringLiteral("200"));
+               Control<QLineEdit>(*form, "leDMXAdr")->setText(QStringLiteral("200"));
                packetsAtPress = ControllerPackets().size();
-               Press(Control("bSet"));
+               Press(Control(*form, "bSet"));
            })
         .OnMessageBox(QStringLiteral("RDM error box"), [&](QMessageBox* box) {
             boxText = box->text();
@@ -259,9 +255,9 @@ void FixtureLoopWriteTest::overlongReplyFailsTheWrite() {
     run.Step(
            QStringLiteral("polling"), [&] { return Polled(1); },
            [&] {
-               Control<QLineEdit>("leDMXAdr")->setText(QStringLiteral("200"));
+               Control<QLineEdit>(*form, "leDMXAdr")->setText(QStringLiteral("200"));
                packetsAtPress = ControllerPackets().size();
-               Press(Control("bSet"));
+               Press(Control(*form, "bSet"));
            })
         .OnMessageBox(QStringLiteral("RDM error box"),
                       [&](QMessageBox* box) {

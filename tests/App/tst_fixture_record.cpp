@@ -40,7 +40,7 @@ struct MergeCase {
 
 class MergeSupportedParameters : public ::testing::TestWithParam<MergeCase> {};
 
-TEST_P(MergeSupportedParameters, YieldsThePidsInOrderOfFirstAppearance) {
+TEST_P(MergeSupportedParameters, KeepsFirstAppearanceOrder) {
     const MergeCase& c = GetParam();
     TRDMFixture fixture;
     fixture.AddSupportedParameters(SupportedParametersReply(c.received, c.pdl));
@@ -56,8 +56,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MergeCase{"RepeatDropped", {0x00, 0x80, 0x05, 0x01, 0x00, 0x80}, 6, {0x0080, 0x0501}},
                       MergeCase{"HighByteFirst", {0xA1, 0x02, 0x12, 0x34}, 4, {0xA102, 0x1234}},
                       // The PDL byte claims three PIDs, but only one arrived: the zeros behind it are no PID.
-                      MergeCase{"PdlBeyondReceivedBytesReadsOnlyWhatArrived", {0x00, 0x60}, 6, {0x0060}},
-                      MergeCase{"PdlBelowReceivedBytesReadsOnlyPdl", {0x00, 0x60, 0x00, 0x80}, 2, {0x0060}}),
+                      MergeCase{"PdlBeyondWhatArrived", {0x00, 0x60}, 6, {0x0060}},
+                      MergeCase{"PdlBelowWhatArrived", {0x00, 0x60, 0x00, 0x80}, 2, {0x0060}}),
     [](const ::testing::TestParamInfo<MergeCase>& info) { return info.param.name; });
 
 TEST(FixtureRecord, NewRecordIsEmptyAndSupportsNothing) {

@@ -4,6 +4,7 @@
 #include "HelpViewer.h"
 #include "MainFormProbe.h"
 #include "ScenarioRunner.h"
+#include "WindowTestSupport.h"
 
 #include <QAction>
 #include <QFile>
@@ -17,7 +18,6 @@ class HelpViewerTest : public QObject {
     QString HelpFile() const {
         return QCoreApplication::applicationDirPath() + QStringLiteral("/app_help_viewer.chm");
     }
-    QAction* Action(const char* name) const { return form->findChild<QAction*>(QString::fromLatin1(name)); }
 
   private slots:
     void init() {
@@ -36,7 +36,7 @@ class HelpViewerTest : public QObject {
 
 void HelpViewerTest::helpShowsIntroductionAndFollowsLinks() {
     QVERIFY2(QFile::exists(HelpFile()), qPrintable(HelpFile()));
-    Action("aHelp")->trigger();
+    Control<QAction>(*form, "aHelp")->trigger();
     auto* viewer = form->findChild<THelpViewer*>();
     QVERIFY(viewer != nullptr);
     QVERIFY(viewer->isVisible());
@@ -55,7 +55,7 @@ void HelpViewerTest::helpShowsIntroductionAndFollowsLinks() {
     QCOMPARE(browser->documentTitle(), QStringLiteral("Connecting the cable"));
 
     // Help again: the same window, back at the introduction.
-    Action("aHelp")->trigger();
+    Control<QAction>(*form, "aHelp")->trigger();
     QCOMPARE(form->findChildren<THelpViewer*>().size(), 1);
     QCOMPARE(browser->source(), QUrl(QStringLiteral("chm:/Introduction.htm")));
     QCOMPARE(browser->documentTitle(), QStringLiteral("ZYL VEK RDM Tool"));
@@ -66,7 +66,7 @@ void HelpViewerTest::missingHelpFileOpensNoViewer() {
     TScenarioRunner run(nullptr);
     run.OnMessageBox(QStringLiteral("missing help box"), [](QMessageBox* box) { box->accept(); });
     run.Start();
-    Action("aHelp")->trigger();
+    Control<QAction>(*form, "aHelp")->trigger();
     QVERIFY2(run.Done() && !run.Failed(), qPrintable(run.Failure()));
     QVERIFY(form->findChild<THelpViewer*>() == nullptr);
 }

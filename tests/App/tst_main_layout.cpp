@@ -2,6 +2,7 @@
 // state the window starts in before any cable is found.
 #include "MainFormProbe.h"
 #include "Themes.h"
+#include "WindowTestSupport.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -27,10 +28,6 @@ class MainLayoutTest : public QObject {
     Q_OBJECT
   private:
     std::unique_ptr<TMainForm> form;
-
-    template <typename T = QWidget> T* Control(const QString& name) const {
-        return form->findChild<T*>(name);
-    }
 
   private slots:
     // As at program entry: the controls are checked under the themes' style sheets.
@@ -101,7 +98,7 @@ void MainLayoutTest::controlsStandAtTheirPlaces() {
     QFETCH(Fit, fit);
 
     const QString name = QString::fromLatin1(QTest::currentDataTag());
-    QWidget* w = Control(name);
+    QWidget* w = Control(*form, name);
     QVERIFY2(w != nullptr, qPrintable(name));
     QVERIFY(w->parentWidget() != nullptr);
     QCOMPARE(w->parentWidget()->objectName(), parentName);
@@ -142,16 +139,16 @@ void MainLayoutTest::fontsAreTahomaBoldExceptMenuBarAndCableLabel() {
     QCOMPARE(Themes::ActiveStyleName(), QStringLiteral("ZYL01")); // fonts hold under the style sheet
     for (const char* name :
          {"bSet", "leDMXAdr", "leDMXAdrLabel", "cbDMXMode", "Label1", "Label3", "lConnection"})
-        check(Control(QString::fromLatin1(name))->font(), "Tahoma", 16, true);
-    check(Control(QStringLiteral("lRDM"))->font(), "Tahoma", 11, true);
-    check(Control(QStringLiteral("ActionMainMenuBar1"))->font(), "Segoe UI", 12, false);
+        check(Control(*form, QString::fromLatin1(name))->font(), "Tahoma", 16, true);
+    check(Control(*form, QStringLiteral("lRDM"))->font(), "Tahoma", 11, true);
+    check(Control(*form, QStringLiteral("ActionMainMenuBar1"))->font(), "Segoe UI", 12, false);
     // Drop-down menus take the window's font.
-    for (QMenu* menu : Control<QMenuBar>(QStringLiteral("ActionMainMenuBar1"))->findChildren<QMenu*>())
+    for (QMenu* menu : Control<QMenuBar>(*form, QStringLiteral("ActionMainMenuBar1"))->findChildren<QMenu*>())
         check(menu->font(), "Tahoma", 16, true);
 }
 
 void MainLayoutTest::menuOffersExitHelpAndAbout() {
-    auto* bar = Control<QMenuBar>(QStringLiteral("ActionMainMenuBar1"));
+    auto* bar = Control<QMenuBar>(*form, QStringLiteral("ActionMainMenuBar1"));
     QVERIFY(!bar->isNativeMenuBar());
     const QList<QAction*> menus = bar->actions();
     QCOMPARE(menus.size(), 2);
@@ -179,22 +176,22 @@ void MainLayoutTest::menuOffersExitHelpAndAbout() {
 }
 
 void MainLayoutTest::picturesAreCentredAndStretched() {
-    auto* picture = Control<QLabel>(QStringLiteral("Image2"));
+    auto* picture = Control<QLabel>(*form, QStringLiteral("Image2"));
     QCOMPARE(picture->pixmap().size(), QSize(300, 310));
     QVERIFY(!picture->hasScaledContents());
     QCOMPARE(picture->alignment(), Qt::AlignCenter);
-    auto* logo = Control<QLabel>(QStringLiteral("Image1"));
+    auto* logo = Control<QLabel>(*form, QStringLiteral("Image1"));
     QCOMPARE(logo->pixmap().size(), QSize(199, 50));
     QVERIFY(logo->hasScaledContents());
 }
 
 void MainLayoutTest::placeholdersAreReleased() {
     for (const char* name : {"Panel4", "Panel5", "Panel6", "Panel7"})
-        QVERIFY2(Control(QString::fromLatin1(name)) == nullptr, name);
+        QVERIFY2(Control(*form, QString::fromLatin1(name)) == nullptr, name);
 }
 
 void MainLayoutTest::cableLabelEndsAt564WhateverItShows() {
-    auto* cable = Control<QLabel>(QStringLiteral("lRDM"));
+    auto* cable = Control<QLabel>(*form, QStringLiteral("lRDM"));
     QCOMPARE(cable->y(), 9);
     QVERIFY(cable->alignment() & Qt::AlignRight);
     for (const char* text : {"FT232R USB UART VC000001", "No device", "USB-RS485 Cable FT9Z8Y7X"}) {
@@ -205,14 +202,14 @@ void MainLayoutTest::cableLabelEndsAt564WhateverItShows() {
 }
 
 void MainLayoutTest::startsWithSettingsDisabledAndTextsEmpty() {
-    QVERIFY(Control(QStringLiteral("lRDM"))->isHidden());
-    QVERIFY(!Control(QStringLiteral("lRDM"))->isEnabled()); // greyed once shown
-    QVERIFY(!Control(QStringLiteral("lConnection"))->isEnabled());
-    QCOMPARE(Control<QLabel>(QStringLiteral("lConnection"))->text(), QString());
-    QCOMPARE(Control<QLabel>(QStringLiteral("leFirmwareLabel"))->text(), QString());
-    QCOMPARE(Control<QLabel>(QStringLiteral("leDMXAdrLabel"))->text(), QStringLiteral("DMX Adr"));
-    QCOMPARE(Control<QLineEdit>(QStringLiteral("leDMXAdr"))->text(), QString());
-    QCOMPARE(Control<QLineEdit>(QStringLiteral("leFirmware"))->text(), QString());
+    QVERIFY(Control(*form, QStringLiteral("lRDM"))->isHidden());
+    QVERIFY(!Control(*form, QStringLiteral("lRDM"))->isEnabled()); // greyed once shown
+    QVERIFY(!Control(*form, QStringLiteral("lConnection"))->isEnabled());
+    QCOMPARE(Control<QLabel>(*form, QStringLiteral("lConnection"))->text(), QString());
+    QCOMPARE(Control<QLabel>(*form, QStringLiteral("leFirmwareLabel"))->text(), QString());
+    QCOMPARE(Control<QLabel>(*form, QStringLiteral("leDMXAdrLabel"))->text(), QStringLiteral("DMX Adr"));
+    QCOMPARE(Control<QLineEdit>(*form, QStringLiteral("leDMXAdr"))->text(), QString());
+    QCOMPARE(Control<QLineEdit>(*form, QStringLiteral("leFirmware"))->text(), QString());
     for (QWidget* w : TMainFormProbe(*form).EnableList())
         QVERIFY2(!w->isEnabled(), qPrintable(w->objectName()));
     QCOMPARE(form->State(), 0u);
@@ -222,7 +219,7 @@ void MainLayoutTest::startsWithSettingsDisabledAndTextsEmpty() {
 }
 
 void MainLayoutTest::editAndListsRestrictInput() {
-    auto* address = Control<QLineEdit>(QStringLiteral("leDMXAdr"));
+    auto* address = Control<QLineEdit>(*form, QStringLiteral("leDMXAdr"));
     QCOMPARE(address->maxLength(), 3);
     QCOMPARE(address->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignRight);
     const QValidator* digits = address->validator();
@@ -236,14 +233,14 @@ void MainLayoutTest::editAndListsRestrictInput() {
     int pos = 0;
     QCOMPARE(digits->validate(ok, pos), QValidator::Acceptable);
 
-    auto* firmware = Control<QLineEdit>(QStringLiteral("leFirmware"));
+    auto* firmware = Control<QLineEdit>(*form, QStringLiteral("leFirmware"));
     QVERIFY(firmware->isReadOnly());
     QCOMPARE(firmware->focusPolicy(), Qt::NoFocus);
 
-    auto* modes = Control<QComboBox>(QStringLiteral("cbDMXMode"));
+    auto* modes = Control<QComboBox>(*form, QStringLiteral("cbDMXMode"));
     QCOMPARE(modes->maxVisibleItems(), 12);
     QVERIFY(!modes->isEditable());
-    QVERIFY(!Control<QComboBox>(QStringLiteral("cbStatusLed"))->isEditable());
+    QVERIFY(!Control<QComboBox>(*form, QStringLiteral("cbStatusLed"))->isEditable());
 }
 
 void MainLayoutTest::tabKeyCyclesThroughSettingsInOrder() {
@@ -254,12 +251,12 @@ void MainLayoutTest::tabKeyCyclesThroughSettingsInOrder() {
                                   QStringLiteral("bSet"),        QStringLiteral("bStoreDefault"),
                                   QStringLiteral("bSetDefault"), QStringLiteral("bSetDefaultDMX2")};
     QStringList seen;
-    QWidget* w = Control(QStringLiteral("bDummyFocus"));
+    QWidget* w = Control(*form, QStringLiteral("bDummyFocus"));
     do {
         if (expected.contains(w->objectName()) && w->focusPolicy() & Qt::TabFocus)
             seen << w->objectName();
         w = w->nextInFocusChain();
-    } while (w != Control(QStringLiteral("bDummyFocus")));
+    } while (w != Control(*form, QStringLiteral("bDummyFocus")));
     QCOMPARE(seen, expected);
 }
 

@@ -1,6 +1,7 @@
 // The settings controls: touch buttons that act on the press, the auto-repeat of "+" and "-",
 // enabling as a group, and the stored default with its recall buttons.
 #include "MainFormProbe.h"
+#include "WindowTestSupport.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -16,13 +17,10 @@ class SettingsTest : public QObject {
   private:
     std::unique_ptr<TMainForm> form;
 
-    template <typename T = TTouchButton> T* Control(const char* name) const {
-        return form->findChild<T*>(QString::fromLatin1(name));
-    }
-    QString Address() const { return Control<QLineEdit>("leDMXAdr")->text(); }
-    void SetAddress(const QString& text) { Control<QLineEdit>("leDMXAdr")->setText(text); }
-    void Press(const char* button) { QTest::mousePress(Control(button), Qt::LeftButton); }
-    void Release(const char* button) { QTest::mouseRelease(Control(button), Qt::LeftButton); }
+    QString Address() const { return Control<QLineEdit>(*form, "leDMXAdr")->text(); }
+    void SetAddress(const QString& text) { Control<QLineEdit>(*form, "leDMXAdr")->setText(text); }
+    void Press(const char* button) { QTest::mousePress(Control(*form, button), Qt::LeftButton); }
+    void Release(const char* button) { QTest::mouseRelease(Control(*form, button), Qt::LeftButton); }
     int RepeatTimers() const { return form->findChildren<QTimer*>(QStringLiteral("fRepeatTimer")).size(); }
 
   private slots:
@@ -296,13 +294,14 @@ void SettingsTest::settingsDisabledWhileHeldStopRepetition() {
 
 void SettingsTest::setControlsEnabledFollowsTheDefault() {
     TMainFormProbe probe(*form);
-    auto* firmware = Control<QLineEdit>("leFirmware");
+    auto* firmware = Control<QLineEdit>(*form, "leFirmware");
     probe.ShowReadyFixture(100, {{24, "Standard"}, {256, "Extended"}}, 0, 0);
     firmware->setText(QStringLiteral("1.0.3"));
 
     // Without a default, enabling leaves both recall buttons disabled.
     for (QWidget* w : probe.EnableList())
-        QCOMPARE(w->isEnabled(), w != Control("bSetDefault") && w != Control("bSetDefaultDMX2"));
+        QCOMPARE(w->isEnabled(),
+                 w != Control(*form, "bSetDefault") && w != Control(*form, "bSetDefaultDMX2"));
 
     // Disabling without clearing keeps the texts; with clearing it empties address and firmware.
     probe.SetControlsEnabled(false, false);
@@ -355,7 +354,7 @@ void SettingsTest::storeDefault() {
 
     TMainFormProbe probe(*form);
     probe.ShowReadyFixture(1, {{static_cast<std::uint16_t>(footprint), "Mode"}}, 0, 1);
-    auto* modes = Control<QComboBox>("cbDMXMode");
+    auto* modes = Control<QComboBox>(*form, "cbDMXMode");
     if (mode >= modes->count())
         modes->addItem(QStringLiteral("2. Listed but not read  (8 channels)"));
     modes->setCurrentIndex(mode);
@@ -373,9 +372,9 @@ void SettingsTest::storeDefault() {
     QCOMPARE(d.StatusLed, 1);
     QCOMPARE(d.DMX2Adr, dmx2);
     QCOMPARE(form->State(), 20u); // nothing is sent
-    QVERIFY(Control("bSetDefault")->isEnabled());
-    QCOMPARE(Control("bSetDefaultDMX2")->isEnabled(), dmx2 > 0);
-    QVERIFY(Control("bSet")->isEnabled());
+    QVERIFY(Control(*form, "bSetDefault")->isEnabled());
+    QCOMPARE(Control(*form, "bSetDefaultDMX2")->isEnabled(), dmx2 > 0);
+    QVERIFY(Control(*form, "bSet")->isEnabled());
 
     // Storing again with the same contents gives the same default.
     Press("bStoreDefault");
@@ -387,8 +386,8 @@ void SettingsTest::recallButtonsNeedAStoredDefault() {
     TMainFormProbe probe(*form);
     probe.ShowReadyFixture(100, {{24, "Standard"}}, 0, 0);
     probe.SetState(StateConnected);
-    QVERIFY(!Control("bSetDefault")->isEnabled());
-    QVERIFY(!Control("bSetDefaultDMX2")->isEnabled());
+    QVERIFY(!Control(*form, "bSetDefault")->isEnabled());
+    QVERIFY(!Control(*form, "bSetDefaultDMX2")->isEnabled());
     Press("bSetDefault");
     Press("bSetDefaultDMX2");
     QCOMPARE(form->State(), 20u);
@@ -406,23 +405,23 @@ void SettingsTest::recallFillsTheSettingsAndRequestsTheWrite() {
     probe.SetState(StateConnected);
     Press("bSetDefault");
     QCOMPARE(Address(), QStringLiteral("100"));
-    QCOMPARE(Control<QComboBox>("cbDMXMode")->currentIndex(), 0);
-    QCOMPARE(Control<QComboBox>("cbStatusLed")->currentIndex(), 1);
+    QCOMPARE(Control<QComboBox>(*form, "cbDMXMode")->currentIndex(), 0);
+    QCOMPARE(Control<QComboBox>(*form, "cbStatusLed")->currentIndex(), 1);
     QCOMPARE(form->State(), 101u);
 
     probe.ShowReadyFixture(7, {{24, "Standard"}, {8, "Compact"}}, 1, 0);
     probe.SetState(StateConnected);
     Press("bSetDefaultDMX2");
     QCOMPARE(Address(), QStringLiteral("124"));
-    QCOMPARE(Control<QComboBox>("cbDMXMode")->currentIndex(), 0);
-    QCOMPARE(Control<QComboBox>("cbStatusLed")->currentIndex(), 1);
+    QCOMPARE(Control<QComboBox>(*form, "cbDMXMode")->currentIndex(), 0);
+    QCOMPARE(Control<QComboBox>(*form, "cbStatusLed")->currentIndex(), 1);
     QCOMPARE(form->State(), 101u);
 }
 
 void SettingsTest::recallLeavesListsWithoutTheStoredPosition() {
     TMainFormProbe probe(*form);
-    auto* modes = Control<QComboBox>("cbDMXMode");
-    auto* led = Control<QComboBox>("cbStatusLed");
+    auto* modes = Control<QComboBox>(*form, "cbDMXMode");
+    auto* led = Control<QComboBox>(*form, "cbStatusLed");
 
     // Stored: mode 3 of a fixture with three modes, no LED (its list was empty).
     probe.ShowReadyFixture(10, {{4, "A"}, {8, "B"}, {16, "C"}}, 2, 0);

@@ -3,6 +3,7 @@
 // introduction of the help file beside the executable.
 #include "MainFormProbe.h"
 #include "TouchButton.h"
+#include "WindowTestSupport.h"
 
 #include <QAction>
 #include <QFile>
@@ -138,7 +139,7 @@ void WindowsNativeTest::helpOpensTheSystemViewerAtIntroduction() {
     QVERIFY(QTest::qWaitForWindowExposed(form.get()));
     QVERIFY(ForeignTopLevelWindows().empty());
 
-    form->findChild<QAction*>(QStringLiteral("aHelp"))->trigger();
+    Control<QAction>(*form, "aHelp")->trigger();
     QVERIFY(QApplication::activeModalWidget() == nullptr); // the viewer is not modal
 
     // The viewer's window appears, titled from the help file, with its table of contents.

@@ -173,7 +173,7 @@ const TSetterCase FixedSetters[] = {
     {"ColorCalibrationGetData",
      [](TRDMCommand& R) { R.SetColorCalibrationGetData(1, 2, 3, false); },
      {0x01, 0x02, 0x03}},
-    {"ColorCalibrationSetDataSinglesLeastSignificantByteFirst",
+    {"ColorCalibrationSetDataFloatsLsbFirst",
      [](TRDMCommand& R) { R.SetColorCalibrationSetData(1, 2, 3, 1.0f, -2.5f, 0.15625f, 25, false); },
      {0x01, 0x02, 0x03,       // pixel, color, measurement
       0x00, 0x00, 0x80, 0x3F, // X 1.0
@@ -184,7 +184,7 @@ const TSetterCase FixedSetters[] = {
 
 class FixedSetterTest : public ::testing::TestWithParam<TSetterCase> {};
 
-TEST_P(FixedSetterTest, WritesItsBytesThenPDLAndMesLenOnly) {
+TEST_P(FixedSetterTest, WritesOnlyItsBytesPdlAndLength) {
     TOpenCommand Request(FixtureUID, 0x30, 0xA101, false);
     std::memset(Request.Data().Raw, 0xEE, sizeof Request.Data().Raw);
     GetParam().Apply(Request);
