@@ -112,11 +112,11 @@ void WholeRunTest::lineMatchesTheRecording() {
     run.Step(
            QStringLiteral("read and polled twice"), [&] { return Polled(*form, 2); },
            [&] {
-               form->findChild<QLineEdit*>(QStringLiteral("leDMXAdr"))->setText(QStringLiteral("200"));
-               form->findChild<QComboBox*>(QStringLiteral("cbDMXMode"))->setCurrentIndex(0);
-               form->findChild<QComboBox*>(QStringLiteral("cbStatusLed"))->setCurrentIndex(0);
+               Control<QLineEdit>(*form, "leDMXAdr")->setText(QStringLiteral("200"));
+               Control<QComboBox>(*form, "cbDMXMode")->setCurrentIndex(0);
+               Control<QComboBox>(*form, "cbStatusLed")->setCurrentIndex(0);
                pollsAtPress = CountPackets(req::Poll);
-               Press(form->findChild<QWidget*>(QStringLiteral("bSet")));
+               Press(Control(*form, "bSet"));
            })
         .Step(
             QStringLiteral("written, read back and polled twice"),
