@@ -4,6 +4,7 @@
 // The bytes that never arrived are poisoned, so AddressSanitizer stops any read of data the fixture
 // did not send.
 #include "FuzzCheck.h"
+#include "LineConstants.h"
 #include "RDMFixture.h"
 #include "RDM_Lib.h"
 #include "ReplyData.h"
@@ -26,12 +27,11 @@
 namespace {
 
 constexpr TUID kFixture{{0x5A, 0x59, 0x12, 0x34, 0x56, 0x78}};
-constexpr std::uint32_t kReplyTimeoutMs = 1000;
 constexpr std::size_t kMaxText = 255;
 
 // Mostly quick replies; the top of the range lands on both sides of the time limit.
 std::uint32_t ReplyTimeMs(std::uint8_t b) {
-    return b < 0xF0 ? b : kReplyTimeoutMs - 8 + (b - 0xF0);
+    return b < 0xF0 ? b : RDMLine::ReplyTimeoutMs - 8 + (b - 0xF0);
 }
 
 std::uint8_t ExpectedReplyClass(std::uint8_t requestClass) {
@@ -46,7 +46,7 @@ bool ChecksumMatches(const TRDMResponseData& r) {
 }
 
 void RequireGenuineAcceptance(const TRDMCommand& command, const TRDMResponseData& r) {
-    FUZZ_REQUIRE(r.ResponseTimeMs <= kReplyTimeoutMs, "a late reply was accepted");
+    FUZZ_REQUIRE(r.ResponseTimeMs <= RDMLine::ReplyTimeoutMs, "a late reply was accepted");
     FUZZ_REQUIRE(r.ResponseLen >= RDM_HEADER_SIZE, "a reply shorter than its header was accepted");
     FUZZ_REQUIRE(ChecksumMatches(r), "a reply with a wrong checksum was accepted");
     FUZZ_REQUIRE(r.Data.CC == ExpectedReplyClass(command.CommandData().CC),
@@ -127,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     ASAN_POISON_MEMORY_REGION(response->Raw + len, sizeof(response->Raw) - len);
 
     try {
-        CheckRDMResponse(*command, *response, kReplyTimeoutMs);
+        CheckRDMResponse(*command, *response, RDMLine::ReplyTimeoutMs);
     } catch (const EAssertionFailed&) {
         const std::uint8_t type = response->Data.PortID;
         FUZZ_REQUIRE(type == 0x01 || type == 0x03,

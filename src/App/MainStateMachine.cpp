@@ -2,6 +2,7 @@
 // poll it, write the shown settings to it, and hand back to the bootstrap when the cable fails.
 // It runs on the user-interface thread inside the WM_USER handler and pumps window messages
 // between its steps; buttons and the close request reach it only through fState and fStateControl.
+#include "LineConstants.h"
 #include "Main.h"
 #include "ReplyDecoding.h"
 
@@ -21,11 +22,6 @@
 namespace {
 
 constexpr int CableIndex = 0;
-constexpr std::uint32_t ReplyTimeoutMs = 1000;
-constexpr int DiscoveryReplyTimeoutMs = 100;
-constexpr int SettleAfterDiscoveryMs = 100;
-constexpr int IdleFramesAfterFailedDiscovery = 6;
-constexpr int IdleFrameGapMs = 50;
 constexpr int SettleAfterWriteMs = 2500;
 constexpr int MaxReadingErrors = 3;
 
@@ -203,14 +199,15 @@ void TStateMachineRun::DiscoveryAttempt() {
     fDiscovery->Finalize();
     ++fAttemptCount;
 
-    if (f.ftd->DiscoveryCommand(CableIndex, *fDiscovery, f.FixtureData->UID, DiscoveryReplyTimeoutMs)) {
+    if (f.ftd->DiscoveryCommand(CableIndex, *fDiscovery, f.FixtureData->UID,
+                                RDMLine::DiscoveryReplyWindowMs)) {
         f.lConnection->setText(QStringLiteral("Connected"));
         f.fState = StateReading;
-        SleepMs(SettleAfterDiscoveryMs);
+        SleepMs(RDMLine::SettleAfterDiscoveryMs);
     } else {
-        for (int frame = 0; frame < IdleFramesAfterFailedDiscovery; ++frame) {
+        for (int frame = 0; frame < RDMLine::IdleFramesAfterFailedDiscovery; ++frame) {
             f.ftd->TransmitDMXPackage(CableIndex, DMXBuffer);
-            SleepMs(IdleFrameGapMs);
+            SleepMs(RDMLine::IdleFrameGapMs);
         }
     }
 }
@@ -381,10 +378,10 @@ bool TMainForm::ExecuteRDMCommand(const TRDMCommand& Command, TRDMResponseData& 
     if (!ftd) {
         return false;
     }
-    const bool complete = ftd->RDMCommandWithResponse(CableIndex, Command, Response, ReplyTimeoutMs);
+    const bool complete = ftd->RDMCommandWithResponse(CableIndex, Command, Response, RDMLine::ReplyTimeoutMs);
     if (complete) {
-        CheckRDMResponse(Command, Response, ReplyTimeoutMs);
-    } else if (Response.ResponseTimeMs > ReplyTimeoutMs) {
+        CheckRDMResponse(Command, Response, RDMLine::ReplyTimeoutMs);
+    } else if (Response.ResponseTimeMs > RDMLine::ReplyTimeoutMs) {
         Response.ErrorCode = RDM_ERR_TIMEOUT;
     } else {
         // Collection stopped early without a complete reply (its length byte was never reached or
