@@ -1,5 +1,8 @@
 #include "LineFloor.h"
 
+#include "LineConstants.h"
+#include "RDM_Lib.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -7,28 +10,15 @@ namespace bench {
 
 namespace {
 
-// The break is one zero byte at a fifth of the DMX rate; the data follows when it has left the
-// wire, the mark-after-break wait (212 us) being shorter than the byte.
-constexpr double BreakBytes = 5.0;
-
-constexpr double PauseAfterSendWithoutReplyMs = 40;
-constexpr double SettleAfterDiscoveryMs = 100;
-constexpr double DiscoveryReplyWindowMs = 100;
-constexpr double ReplyTimeoutMs = 1000;
-constexpr double IdleFrameGapMs = 50;
-
-constexpr std::uint8_t RDMStartCode = 0xCC;
-constexpr std::uint8_t DMXStartCode = 0x00;
-constexpr std::uint8_t DiscoveryClass = 0x10;
-constexpr std::uint16_t UniqueBranch = 0x0001;
-constexpr std::uint16_t UnMute = 0x0003;
-constexpr int HeaderLength = 24;
+// The break is one zero byte at a fifth of the data rate: it lasts as long as five data bytes. The
+// data follows when it has left the wire, the mark-after-break wait being shorter than a byte.
+constexpr double BreakBytes = static_cast<double>(RDMLine::DataBaudRate) / RDMLine::BreakBaudRate;
 
 } // namespace
 
 RequestKind KindOf(const VC_Packet& p) {
     RequestKind kind;
-    if (p.length < HeaderLength || p.bytes[0] != RDMStartCode)
+    if (p.length < RDM_HEADER_SIZE || p.bytes[0] != RDM_START_CODE)
         return kind;
     kind.rdm = true;
     kind.broadcast = true;
@@ -64,16 +54,16 @@ LineFloor FloorOfCapture(const VC_Timing& timing, int first, int last, WaitScope
         const bool answered =
             i + 1 < last && VC_CaptureGet(i + 1, &next) == 0 && next.direction == VC_FROM_FIXTURE;
         const RequestKind kind = KindOf(packet);
-        if (kind.rdm && kind.cc == DiscoveryClass && kind.pid == UnMute && kind.broadcast) {
-            pauseWhileSending(PauseAfterSendWithoutReplyMs); // sent without turning the line around
-        } else if (kind.rdm && kind.cc == DiscoveryClass && kind.pid == UniqueBranch) {
+        if (kind.rdm && kind.cc == CC_DISCOVERY_COMMAND && kind.pid == PID_DISC_UN_MUTE && kind.broadcast) {
+            pauseWhileSending(RDMLine::PauseAfterSendWithoutReplyMs); // sent without turning the line around
+        } else if (kind.rdm && kind.cc == CC_DISCOVERY_COMMAND && kind.pid == PID_DISC_UNIQUE_BRANCH) {
             if (stateMachine)
-                floor.WaitMs += answered ? SettleAfterDiscoveryMs : DiscoveryReplyWindowMs;
+                floor.WaitMs += answered ? RDMLine::SettleAfterDiscoveryMs : RDMLine::DiscoveryReplyWindowMs;
         } else if (kind.rdm) {
             if (stateMachine && !answered)
-                floor.WaitMs += ReplyTimeoutMs;
-        } else if (packet.length > 0 && packet.bytes[0] == DMXStartCode && stateMachine) {
-            pauseWhileSending(IdleFrameGapMs);
+                floor.WaitMs += RDMLine::ReplyTimeoutMs;
+        } else if (packet.length > 0 && packet.bytes[0] == RDMLine::DMXStartCode && stateMachine) {
+            pauseWhileSending(RDMLine::IdleFrameGapMs);
         }
     }
     return floor;

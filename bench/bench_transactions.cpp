@@ -4,6 +4,7 @@
 #include "BenchClock.h"
 #include "BenchTable.h"
 #include "FTD2XXWrapper.h"
+#include "LineConstants.h"
 #include "LineFloor.h"
 #include "VirtualLine.h"
 
@@ -18,8 +19,6 @@
 namespace {
 
 constexpr int CableIndex = 0;
-constexpr std::uint32_t ReplyTimeoutMs = 1000;
-constexpr int DiscoveryTimeoutMs = 100;
 constexpr int Repetitions = 40;
 
 // The line traffic of a failed transaction, for the report.
@@ -105,15 +104,16 @@ void MeasureAt(std::uint32_t usbLatencyUs) {
     TRDMResponseData reply{};
     bench::PrintRow(Measure("GET DEVICE_INFO", timing, [&] {
         TRDMCommand request(uid, CC_GET_COMMAND, PID_DEVICE_INFO, true);
-        return ftd.RDMCommandWithResponse(CableIndex, request, reply, ReplyTimeoutMs) &&
-               CheckRDMResponse(request, reply, ReplyTimeoutMs) && reply.ErrorCode == RDM_ERR_NONE;
+        return ftd.RDMCommandWithResponse(CableIndex, request, reply, RDMLine::ReplyTimeoutMs) &&
+               CheckRDMResponse(request, reply, RDMLine::ReplyTimeoutMs) && reply.ErrorCode == RDM_ERR_NONE;
     }));
 
     const auto uniqueBranch = [&] {
         TRDMDiscoveryUniqueBranch discovery(NullUID, BroadcastUID);
         discovery.Finalize();
         TUID found{};
-        return ftd.DiscoveryCommand(CableIndex, discovery, found, DiscoveryTimeoutMs) && found == uid;
+        return ftd.DiscoveryCommand(CableIndex, discovery, found, RDMLine::DiscoveryReplyWindowMs) &&
+               found == uid;
     };
     bench::PrintRow(Measure("DISC_UNIQUE_BRANCH", timing, uniqueBranch));
 

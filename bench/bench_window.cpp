@@ -29,9 +29,6 @@ namespace {
 constexpr int ReadyRepetitions = 5;
 constexpr int PollingWindowMs = 10000;
 constexpr int GiveUpAfterMs = 60000; // a run that never gets there is a failure, not a figure
-constexpr std::uint32_t StateConnected = 20;
-constexpr std::uint8_t DiscoveryClass = 0x10;
-constexpr std::uint16_t UnMute = 0x0003;
 
 struct Snapshot {
     double wallMs = 0;
@@ -184,7 +181,7 @@ int CountPolls(int first, int last) {
         if (VC_CaptureGet(i, &packet) != 0 || packet.direction != VC_TO_FIXTURE)
             continue;
         const bench::RequestKind kind = bench::KindOf(packet);
-        if (kind.rdm && !kind.broadcast && kind.cc == DiscoveryClass && kind.pid == UnMute)
+        if (kind.rdm && !kind.broadcast && kind.cc == CC_DISCOVERY_COMMAND && kind.pid == PID_DISC_UN_MUTE)
             ++polls;
     }
     return polls;

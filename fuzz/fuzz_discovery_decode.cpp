@@ -1,6 +1,7 @@
 // Arbitrary bytes as the reply to DISC_UNIQUE_BRANCH. Whatever arrives, decoding reads only the
 // record it is given and accepts a UID only from a complete reply whose checksum matches.
 #include "FuzzCheck.h"
+#include "LineConstants.h"
 #include "RDM_Lib.h"
 
 #include <algorithm>
@@ -11,12 +12,12 @@
 
 namespace {
 
-constexpr std::size_t kEncodedBytes = 16; // twelve UID bytes and four checksum bytes after 0xAA
-constexpr std::size_t kLastSeparatorIndex = 7;
+constexpr std::size_t kEncodedBytes = RDMLine::DiscoveryReplyLen - 1; // after the separator
+constexpr std::size_t kLastSeparatorIndex = RDMLine::DiscoverySeparatorSearchBytes - 1;
 
 int SeparatorIndex(const std::uint8_t* raw, std::size_t len) {
     for (std::size_t i = 0; i < len && i <= kLastSeparatorIndex; ++i)
-        if (raw[i] == 0xAA)
+        if (raw[i] == RDM_DISCOVERY_SEPARATOR)
             return static_cast<int>(i);
     return -1;
 }

@@ -1,11 +1,14 @@
 // Arbitrary bytes as the reply to each request the tool sends (the first input byte picks the
 // request, the second the reply time). The reply goes through CheckRDMResponse; a reply that passes
-// is then read the way the reading sequence reads it. The bytes that never arrived are poisoned, so
-// AddressSanitizer stops any read of data the fixture did not send.
+// is then read with the reading sequence's own decoding (ReplyDecoding.h) into the fixture record.
+// The bytes that never arrived are poisoned, so AddressSanitizer stops any read of data the fixture
+// did not send.
 #include "FuzzCheck.h"
+#include "LineConstants.h"
 #include "RDMFixture.h"
 #include "RDM_Lib.h"
 #include "ReplyData.h"
+#include "ReplyDecoding.h"
 #include "ToolRequests.h"
 
 #include <QString>
@@ -17,17 +20,18 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <set>
+#include <string>
 
 namespace {
 
 constexpr TUID kFixture{{0x5A, 0x59, 0x12, 0x34, 0x56, 0x78}};
-constexpr std::uint32_t kReplyTimeoutMs = 1000;
 constexpr std::size_t kMaxText = 255;
 
 // Mostly quick replies; the top of the range lands on both sides of the time limit.
 std::uint32_t ReplyTimeMs(std::uint8_t b) {
-    return b < 0xF0 ? b : kReplyTimeoutMs - 8 + (b - 0xF0);
+    return b < 0xF0 ? b : RDMLine::ReplyTimeoutMs - 8 + (b - 0xF0);
 }
 
 std::uint8_t ExpectedReplyClass(std::uint8_t requestClass) {
@@ -42,7 +46,7 @@ bool ChecksumMatches(const TRDMResponseData& r) {
 }
 
 void RequireGenuineAcceptance(const TRDMCommand& command, const TRDMResponseData& r) {
-    FUZZ_REQUIRE(r.ResponseTimeMs <= kReplyTimeoutMs, "a late reply was accepted");
+    FUZZ_REQUIRE(r.ResponseTimeMs <= RDMLine::ReplyTimeoutMs, "a late reply was accepted");
     FUZZ_REQUIRE(r.ResponseLen >= RDM_HEADER_SIZE, "a reply shorter than its header was accepted");
     FUZZ_REQUIRE(ChecksumMatches(r), "a reply with a wrong checksum was accepted");
     FUZZ_REQUIRE(r.Data.CC == ExpectedReplyClass(command.CommandData().CC),
@@ -53,16 +57,19 @@ void RequireGenuineAcceptance(const TRDMCommand& command, const TRDMResponseData
 }
 
 // The tool shows texts; they must stay within 255 characters whatever the reply claims.
-QString ReadText(const TRDMResponseData& r, int offset, int length) {
-    const QString text = QString::fromStdString(RDMTextToString(&r.Data.Raw[offset], length));
-    FUZZ_REQUIRE(static_cast<std::size_t>(text.size()) <= kMaxText,
+QString ShownText(const std::optional<std::string>& text) {
+    const QString shown = QString::fromStdString(text.value_or(std::string()));
+    FUZZ_REQUIRE(static_cast<std::size_t>(shown.size()) <= kMaxText,
                  "a reply text grew beyond 255 characters");
-    return text;
+    return shown;
 }
 
 void ReadSupportedParameters(TRDMFixture& fixture, const TRDMResponseData& r) {
-    fixture.AddSupportedParameters(r);
-    fixture.AddSupportedParameters(r); // a repeated reading adds nothing
+    const auto pids = DecodeSupportedParameters(r);
+    if (!pids)
+        return;
+    fixture.AddSupportedParameters(*pids);
+    fixture.AddSupportedParameters(*pids); // a repeated reading adds nothing
     const auto& list = fixture.fSupportedParameterList;
     FUZZ_REQUIRE(std::set<std::uint16_t>(list.begin(), list.end()).size() == list.size(),
                  "the supported-parameter list holds a PID twice");
@@ -70,50 +77,32 @@ void ReadSupportedParameters(TRDMFixture& fixture, const TRDMResponseData& r) {
                  "more PIDs than the reply's parameter data holds");
 }
 
-// What the reading sequence takes from a reply that passed the check: a reply too short for what
-// is read is refused there, so only replies that hold the bytes are read here too.
+// What the reading sequence takes from a reply that passed the check, through the same functions;
+// a reply too short for what is read gives no values there and here.
 void ReadAsTheReadingSequence(std::uint16_t pid, const TRDMResponseData& r) {
     TRDMFixture fixture;
     switch (pid) {
     case PID_DEVICE_INFO:
-        if (ReplyHasParameterData(r, sizeof(TRDMData_DeviceInfoResponse))) {
-            const TRDMData_DeviceInfoResponse& info = r.Data.DeviceInfoResponse;
-            fixture.DeviceModelID = GetBE16(info.DeviceModelID);
-            fixture.SoftwareVersionId = info.SoftwareVersionId;
-            fixture.SensorCount = info.SensorCount;
-            fixture.DMX512StartAdr = GetBE16(info.DMX512StartAdr);
-            fixture.DMX512PersonalityCurrent = info.DMX512PersonalityCurrent;
-            fixture.DMX512PersonalityTotal = info.DMX512PersonalityTotal;
-        }
+        (void)DecodeDeviceInfo(r);
         break;
     case PID_SUPPORTED_PARAMETERS:
-        if (ReplyHasParameterData(r, 0))
-            ReadSupportedParameters(fixture, r);
+        ReadSupportedParameters(fixture, r);
         break;
     case PID_DEVICE_MODEL_DESCRIPTION:
-        if (ReplyHasParameterData(r, 0))
-            fixture.DeviceModelDescription = ReadText(r, 0, ReplyPDL(r));
+        fixture.DeviceModelDescription = ShownText(DecodeDeviceModelDescription(r));
         break;
     case PID_SOFTWARE_VERSION_LABEL:
-        if (ReplyHasParameterData(r, 0))
-            fixture.FirmwareLabel = ReadText(r, 0, ReplyPDL(r));
+        fixture.FirmwareLabel = ShownText(DecodeSoftwareVersionLabel(r));
         break;
     case PID_DMX_PERSONALITY:
-        if (ReplyHasParameterData(r, sizeof(TRDMData_DMXPersonalityGet))) {
-            fixture.DMX512PersonalityCurrent = r.Data.DMXPersonalityGet.CurrentPersonality;
-            fixture.DMX512PersonalityTotal = r.Data.DMXPersonalityGet.NoPersonalities;
-        }
+        (void)DecodeDMXPersonality(r);
         break;
     case PID_DMX_PERSONALITY_DESCRIPTION:
-        if (ReplyHasParameterData(r, 3)) {
-            const QString text = ReadText(r, 3, ReplyPDL(r) - 3);
-            fixture.AddPersonalityDescription(GetBE16(r.Data.DMXPersonalityDescriptionResponse.DMXFootprint),
-                                              text);
-        }
+        if (const auto description = DecodeDMXPersonalityDescription(r))
+            fixture.AddPersonalityDescription(description->DMXFootprint, ShownText(description->Description));
         break;
     case PID_STATUS_LED:
-        if (ReplyHasParameterData(r, 1))
-            (void)(ReplyByte(r, 0) == 0);
+        (void)DecodeStatusLed(r);
         break;
     default: // polls and SETs: only success counts
         break;
@@ -138,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     ASAN_POISON_MEMORY_REGION(response->Raw + len, sizeof(response->Raw) - len);
 
     try {
-        CheckRDMResponse(*command, *response, kReplyTimeoutMs);
+        CheckRDMResponse(*command, *response, RDMLine::ReplyTimeoutMs);
     } catch (const EAssertionFailed&) {
         const std::uint8_t type = response->Data.PortID;
         FUZZ_REQUIRE(type == 0x01 || type == 0x03,

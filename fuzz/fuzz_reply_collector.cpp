@@ -5,6 +5,7 @@
 // reply only when it is one.
 #include "FTD2XXWrapper.h"
 #include "FuzzCheck.h"
+#include "LineConstants.h"
 #include "RDM_Lib.h"
 #include "ToolRequests.h"
 #include "VirtualCable.h"
@@ -22,8 +23,8 @@ constexpr int kFixture = 0;
 // Replies are readable at once with fast timing; the limit only bounds the wait for missing bytes.
 constexpr std::uint32_t kReplyTimeoutMs = 5;
 constexpr int kDiscoveryTimeoutMs = 5;
-constexpr int kMaxStored = 258;
-constexpr std::size_t kDiscoveryReplyLen = 17;
+constexpr int kMaxStored = RDMLine::MaxStoredReplyLen + 1; // collection stops once more is stored
+constexpr std::size_t kDiscoveryReplyLen = RDMLine::DiscoveryReplyLen;
 
 struct Line {
     std::unique_ptr<TFTD2XXWrapper> wrapper;
@@ -63,7 +64,7 @@ void CollectReply(Line& line, const ToolRequest& request, const std::uint8_t* st
     for (std::size_t i = static_cast<std::size_t>(stored); i < sizeof response->Raw; ++i)
         FUZZ_REQUIRE(response->Raw[i] == 0, "bytes behind the stored reply are not zero");
     if (stored > 0) {
-        const std::uint8_t* start = Find(stream, stream + len, 0xCC);
+        const std::uint8_t* start = Find(stream, stream + len, RDM_START_CODE);
         FUZZ_REQUIRE(start != stream + len, "a reply was stored from a stream without start code");
         FUZZ_REQUIRE(static_cast<std::size_t>(stream + len - start) >= static_cast<std::size_t>(stored) &&
                          std::memcmp(response->Raw, start, static_cast<std::size_t>(stored)) == 0,
@@ -87,7 +88,7 @@ void CollectDiscovery(Line& line, const std::uint8_t* stream, std::size_t len) {
     const bool found = line.wrapper->DiscoveryCommand(kCable, discovery, uid, kDiscoveryTimeoutMs);
     if (!found)
         return;
-    const std::uint8_t* separator = Find(stream, stream + len, 0xAA);
+    const std::uint8_t* separator = Find(stream, stream + len, RDM_DISCOVERY_SEPARATOR);
     FUZZ_REQUIRE(separator != stream + len &&
                      static_cast<std::size_t>(stream + len - separator) >= kDiscoveryReplyLen,
                  "a UID was taken from an incomplete discovery reply");

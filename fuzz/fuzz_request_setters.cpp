@@ -15,8 +15,6 @@
 namespace {
 
 constexpr TUID kFixture{{0x5A, 0x59, 0x12, 0x34, 0x56, 0x78}};
-constexpr int kHeaderBytes = 24;
-constexpr int kMaxParameterBytes = 231;
 
 enum class Setter : std::uint8_t {
     ParamFromHex,
@@ -57,8 +55,8 @@ void RequireZeroFrom(const TRDMData& data, std::size_t first) {
 }
 
 void RequireConsistentPacket(const TRDMData& data, bool finalized) {
-    FUZZ_REQUIRE(data.PDL <= kMaxParameterBytes, "the parameter data outgrew the message-length byte");
-    FUZZ_REQUIRE(data.MesLen == kHeaderBytes + data.PDL, "message length and parameter length disagree");
+    FUZZ_REQUIRE(data.PDL <= RDM_MAX_PDL, "the parameter data outgrew the message-length byte");
+    FUZZ_REQUIRE(data.MesLen == RDM_HEADER_SIZE + data.PDL, "message length and parameter length disagree");
     RequireZeroFrom(data, static_cast<std::size_t>(data.MesLen) + 2);
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(&data);
     if (finalized) {
@@ -92,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
         // Bytes parsed before the bad pair stay and the caller discards the request; the lengths
         // may be half updated, but nothing may lie beyond the largest packet there is.
         const TRDMData& data = command->CommandData();
-        FUZZ_REQUIRE(data.PDL <= kMaxParameterBytes, "a refused text outgrew the message-length byte");
-        RequireZeroFrom(data, kHeaderBytes + kMaxParameterBytes + 2);
+        FUZZ_REQUIRE(data.PDL <= RDM_MAX_PDL, "a refused text outgrew the message-length byte");
+        RequireZeroFrom(data, RDM_HEADER_SIZE + RDM_MAX_PDL + 2);
         return 0;
     } catch (const std::length_error&) {
         FUZZ_REQUIRE(std::memcmp(&before, &command->CommandData(), sizeof before) == 0,

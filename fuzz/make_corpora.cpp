@@ -189,7 +189,7 @@ void DiscoveryReplies(TFTD2XXWrapper& wrapper, CorpusWriter& out) {
         wrapper.DiscoveryCommand(kCable, discovery, uid, kDiscoveryTimeoutMs);
         const Bytes line = FromFixture();
         Bytes stored = line;
-        while (!stored.empty() && stored.front() != 0xAA)
+        while (!stored.empty() && stored.front() != RDM_DISCOVERY_SEPARATOR)
             stored.erase(stored.begin());
         const std::string stem = std::string("discovery-") + fault.name;
         out.Write("discovery_decode", stem + "-line", line);

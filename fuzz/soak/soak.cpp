@@ -5,6 +5,7 @@
 //
 //   fuzz_soak            exit status 0 when every transaction succeeded and nothing grew
 #include "FTD2XXWrapper.h"
+#include "LineConstants.h"
 #include "RDM_Lib.h"
 #include "ToolRequests.h"
 #include "VirtualCable.h"
@@ -43,7 +44,6 @@ constexpr int kPolls = 10000;
 constexpr int kWriteSequences = 100;
 constexpr int kRebuilds = 100;
 constexpr int kCaptureClearEvery = 1000; // the capture is a test aid of the cable; keep it small
-constexpr std::uint32_t kReplyTimeoutMs = 1000;
 // Heap a phase may end with beyond what it began with without counting as growth. Kept below
 // what one small block kept per write sequence or per rebuild would add up to over a phase.
 constexpr long long kHeapToleranceBytes = 1024;
@@ -114,9 +114,9 @@ bool Discover(TFTD2XXWrapper& wrapper, TUID& uid) {
 // One request with its reply, judged the way the fixture loop judges it.
 bool Transact(TFTD2XXWrapper& wrapper, const TRDMCommand& command) {
     auto reply = std::make_unique<TRDMResponseData>();
-    if (!wrapper.RDMCommandWithResponse(kCable, command, *reply, kReplyTimeoutMs))
+    if (!wrapper.RDMCommandWithResponse(kCable, command, *reply, RDMLine::ReplyTimeoutMs))
         return false;
-    CheckRDMResponse(command, *reply, kReplyTimeoutMs);
+    CheckRDMResponse(command, *reply, RDMLine::ReplyTimeoutMs);
     return reply->ErrorCode == RDM_ERR_NONE;
 }
 

@@ -2,8 +2,9 @@
 // poll it, write the shown settings to it, and hand back to the bootstrap when the cable fails.
 // It runs on the user-interface thread inside the WM_USER handler and pumps window messages
 // between its steps; buttons and the close request reach it only through fState and fStateControl.
+#include "LineConstants.h"
 #include "Main.h"
-#include "ReplyData.h"
+#include "ReplyDecoding.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -14,17 +15,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <string>
 #include <thread>
 
 namespace {
 
 constexpr int CableIndex = 0;
-constexpr std::uint32_t ReplyTimeoutMs = 1000;
-constexpr int DiscoveryReplyTimeoutMs = 100;
-constexpr int SettleAfterDiscoveryMs = 100;
-constexpr int IdleFramesAfterFailedDiscovery = 6;
-constexpr int IdleFrameGapMs = 50;
 constexpr int SettleAfterWriteMs = 2500;
 constexpr int MaxReadingErrors = 3;
 
@@ -39,10 +36,6 @@ constexpr int HighestAddress = 512;
 // Blocks the window on purpose: the fixture needs the time, and nothing may reach the line meanwhile.
 void SleepMs(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-QString ReplyText(const TRDMResponseData& Response, int Offset, int Length) {
-    return QString::fromStdString(RDMTextToString(&Response.Data.Raw[Offset], Length));
 }
 
 // The hour-glass for the blocking write; gone again on every way out of it, exceptions included.
@@ -86,8 +79,8 @@ class TStateMachineRun {
 
     // One transaction of the current request; a failed one becomes ERDMError.
     void Transact();
-    // Raises for a reply whose PDL is shorter than `Needed` or claims bytes that never arrived.
-    void RequireParameterData(int Needed);
+    // The values of the current reply; raises for one too short for them (see ReplyDecoding.h).
+    template <typename T> T Require(std::optional<T> Decoded);
 
     TMainForm& f;
     std::unique_ptr<TRDMCommand> fCommand;
@@ -169,11 +162,12 @@ void TStateMachineRun::Transact() {
     }
 }
 
-void TStateMachineRun::RequireParameterData(int Needed) {
-    if (!ReplyHasParameterData(fReply, Needed)) {
+template <typename T> T TStateMachineRun::Require(std::optional<T> Decoded) {
+    if (!Decoded) {
         fReply.ErrorCode = RDM_ERR_TOO_SHORT;
         f.RaiseRDMError(*fCommand, fReply);
     }
+    return std::move(*Decoded);
 }
 
 void TStateMachineRun::DiscoveryAttempt() {
@@ -205,14 +199,15 @@ void TStateMachineRun::DiscoveryAttempt() {
     fDiscovery->Finalize();
     ++fAttemptCount;
 
-    if (f.ftd->DiscoveryCommand(CableIndex, *fDiscovery, f.FixtureData->UID, DiscoveryReplyTimeoutMs)) {
+    if (f.ftd->DiscoveryCommand(CableIndex, *fDiscovery, f.FixtureData->UID,
+                                RDMLine::DiscoveryReplyWindowMs)) {
         f.lConnection->setText(QStringLiteral("Connected"));
         f.fState = StateReading;
-        SleepMs(SettleAfterDiscoveryMs);
+        SleepMs(RDMLine::SettleAfterDiscoveryMs);
     } else {
-        for (int frame = 0; frame < IdleFramesAfterFailedDiscovery; ++frame) {
+        for (int frame = 0; frame < RDMLine::IdleFramesAfterFailedDiscovery; ++frame) {
             f.ftd->TransmitDMXPackage(CableIndex, DMXBuffer);
-            SleepMs(IdleFrameGapMs);
+            SleepMs(RDMLine::IdleFrameGapMs);
         }
     }
 }
@@ -226,12 +221,11 @@ void TStateMachineRun::ReadingSequence() {
 
     fCommand = std::make_unique<TRDMCommand>(fixture.UID, CC_GET_COMMAND, PID_DEVICE_INFO, true);
     Transact();
-    RequireParameterData(sizeof(TRDMData_DeviceInfoResponse));
-    const TRDMData_DeviceInfoResponse& info = fReply.Data.DeviceInfoResponse;
-    fixture.DeviceModelID = GetBE16(info.DeviceModelID);
+    const TDeviceInfoReply info = Require(DecodeDeviceInfo(fReply));
+    fixture.DeviceModelID = info.DeviceModelID;
     fixture.SoftwareVersionId = info.SoftwareVersionId;
     fixture.SensorCount = info.SensorCount;
-    fixture.DMX512StartAdr = GetBE16(info.DMX512StartAdr);
+    fixture.DMX512StartAdr = info.DMX512StartAdr;
     fixture.DMX512PersonalityCurrent = info.DMX512PersonalityCurrent;
     fixture.DMX512PersonalityTotal = info.DMX512PersonalityTotal;
     fCommand.reset();
@@ -239,16 +233,15 @@ void TStateMachineRun::ReadingSequence() {
 
     fCommand = std::make_unique<TRDMCommand>(fixture.UID, CC_GET_COMMAND, PID_SUPPORTED_PARAMETERS, true);
     Transact();
-    RequireParameterData(0);
-    fixture.AddSupportedParameters(fReply);
+    fixture.AddSupportedParameters(Require(DecodeSupportedParameters(fReply)));
     fCommand.reset();
 
     if (fixture.SupportsParameter(PID_DEVICE_MODEL_DESCRIPTION)) {
         fCommand =
             std::make_unique<TRDMCommand>(fixture.UID, CC_GET_COMMAND, PID_DEVICE_MODEL_DESCRIPTION, true);
         Transact();
-        RequireParameterData(0);
-        fixture.DeviceModelDescription = ReplyText(fReply, 0, ReplyPDL(fReply));
+        fixture.DeviceModelDescription =
+            QString::fromStdString(Require(DecodeDeviceModelDescription(fReply)));
         fCommand.reset();
     }
     f.lConnection->setText(QStringLiteral("Connected ") + fixture.DeviceModelDescription);
@@ -257,8 +250,7 @@ void TStateMachineRun::ReadingSequence() {
     // Asked for whether or not the fixture lists it.
     fCommand = std::make_unique<TRDMCommand>(fixture.UID, CC_GET_COMMAND, PID_SOFTWARE_VERSION_LABEL, true);
     Transact();
-    RequireParameterData(0);
-    fixture.FirmwareLabel = ReplyText(fReply, 0, ReplyPDL(fReply));
+    fixture.FirmwareLabel = QString::fromStdString(Require(DecodeSoftwareVersionLabel(fReply)));
     fCommand.reset();
     f.leFirmware->setText(fixture.FirmwareLabel);
 
@@ -268,25 +260,22 @@ void TStateMachineRun::ReadingSequence() {
     fCommand = std::make_unique<TRDMCommand>(fixture.UID, CC_GET_COMMAND, PID_DMX_PERSONALITY, false);
     fCommand->Finalize();
     Transact();
-    RequireParameterData(sizeof(TRDMData_DMXPersonalityGet));
-    fixture.DMX512PersonalityCurrent = fReply.Data.DMXPersonalityGet.CurrentPersonality;
-    fixture.DMX512PersonalityTotal = fReply.Data.DMXPersonalityGet.NoPersonalities;
+    const TDMXPersonalityReply personality = Require(DecodeDMXPersonality(fReply));
+    fixture.DMX512PersonalityCurrent = personality.CurrentPersonality;
+    fixture.DMX512PersonalityTotal = personality.NoPersonalities;
     fCommand.reset();
 
     // Entry i - 1 of the list must describe personality i of this reading, also on a repeat.
     f.cbDMXMode->clear();
     fixture.fPersonalityDescriptionList.clear();
-    constexpr int descriptionTextOffset = 3;
     for (int i = 1; i <= fixture.DMX512PersonalityTotal; ++i) {
         fCommand = std::make_unique<TRDMCommand>(fixture.UID, CC_GET_COMMAND, PID_DMX_PERSONALITY_DESCRIPTION,
                                                  false);
         fCommand->SetByteParam(static_cast<std::uint8_t>(i), true);
         Transact();
-        RequireParameterData(descriptionTextOffset);
-        const QString text =
-            ReplyText(fReply, descriptionTextOffset, ReplyPDL(fReply) - descriptionTextOffset);
-        const std::uint16_t footprint = GetBE16(fReply.Data.DMXPersonalityDescriptionResponse.DMXFootprint);
-        fixture.AddPersonalityDescription(footprint, text);
+        const TPersonalityDescriptionReply description = Require(DecodeDMXPersonalityDescription(fReply));
+        fixture.AddPersonalityDescription(description.DMXFootprint,
+                                          QString::fromStdString(description.Description));
         const TPersonalityDescription& d = *fixture.fPersonalityDescriptionList.at(i - 1);
         // One pass over the pattern, so a "%" in the fixture's text stays as it is.
         f.cbDMXMode->addItem(
@@ -305,11 +294,11 @@ void TStateMachineRun::ReadingSequence() {
         f.cbStatusLed->clear();
         fCommand = std::make_unique<TRDMCommand>(fixture.UID, CC_GET_COMMAND, PID_STATUS_LED, true);
         Transact();
-        RequireParameterData(1);
+        const bool ledOn = Require(DecodeStatusLed(fReply));
         f.cbStatusLed->clear();
         f.cbStatusLed->addItem(QStringLiteral("On"));
         f.cbStatusLed->addItem(QStringLiteral("Off"));
-        f.cbStatusLed->setCurrentIndex(ReplyByte(fReply, 0) == 0 ? StatusLedOffItem : StatusLedOnItem);
+        f.cbStatusLed->setCurrentIndex(ledOn ? StatusLedOnItem : StatusLedOffItem);
         fCommand.reset();
         f.cbStatusLed->setEnabled(true);
     }
@@ -389,10 +378,10 @@ bool TMainForm::ExecuteRDMCommand(const TRDMCommand& Command, TRDMResponseData& 
     if (!ftd) {
         return false;
     }
-    const bool complete = ftd->RDMCommandWithResponse(CableIndex, Command, Response, ReplyTimeoutMs);
+    const bool complete = ftd->RDMCommandWithResponse(CableIndex, Command, Response, RDMLine::ReplyTimeoutMs);
     if (complete) {
-        CheckRDMResponse(Command, Response, ReplyTimeoutMs);
-    } else if (Response.ResponseTimeMs > ReplyTimeoutMs) {
+        CheckRDMResponse(Command, Response, RDMLine::ReplyTimeoutMs);
+    } else if (Response.ResponseTimeMs > RDMLine::ReplyTimeoutMs) {
         Response.ErrorCode = RDM_ERR_TIMEOUT;
     } else {
         // Collection stopped early without a complete reply (its length byte was never reached or

@@ -1,6 +1,6 @@
 #include "RDMFixture.h"
 
-#include "ReplyData.h"
+#include "ReplyDecoding.h"
 
 #include <algorithm>
 
@@ -10,10 +10,11 @@ bool TRDMFixture::SupportsParameter(std::uint16_t P) const {
 }
 
 void TRDMFixture::AddSupportedParameters(const TRDMResponseData& Response) {
-    const int usable = std::min<int>(ReplyPDL(Response), ReplyParameterBytesReceived(Response));
-    const int count = usable / 2;
-    for (int k = 0; k < count; ++k) {
-        const std::uint16_t pid = ReplyWord(Response, 2 * k);
+    AddSupportedParameters(SupportedParametersReceived(Response));
+}
+
+void TRDMFixture::AddSupportedParameters(const std::vector<std::uint16_t>& PIDs) {
+    for (const std::uint16_t pid : PIDs) {
         if (!SupportsParameter(pid)) {
             fSupportedParameterList.push_back(pid);
         }

@@ -41,5 +41,7 @@ class TRDMFixture {
     // Merges the big-endian PIDs of a SUPPORTED_PARAMETERS reply; an odd last byte is ignored, and
     // so is anything the reply's PDL claims beyond the bytes actually received.
     void AddSupportedParameters(const TRDMResponseData& Response);
+    // Merges PIDs in host order.
+    void AddSupportedParameters(const std::vector<std::uint16_t>& PIDs);
     void AddPersonalityDescription(std::uint16_t FootPrint, const QString& Text);
 };

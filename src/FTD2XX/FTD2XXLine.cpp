@@ -11,13 +11,8 @@ namespace {
 
 constexpr std::uint32_t RDMPreDelay = 80;
 constexpr std::uint32_t RDMPostDelay = 80;
-constexpr std::uint32_t PauseAfterSendWithoutReception = 40;
 // A refresh under way ends within this even on a slow driver; a timer that stopped must not hang.
 constexpr std::uint32_t TickWaitLimitMs = 1000;
-constexpr std::uint8_t RDMStartCode = 0xCC;
-constexpr std::uint8_t DiscoverySeparator = 0xAA;
-constexpr int MaxStoredResponseLen = 257; // collection stops once more than this is stored
-constexpr int DiscoveryResponseLen = 17;  // separator, 12 encoded UID bytes, 4 encoded checksum bytes
 
 } // namespace
 
@@ -33,12 +28,12 @@ FT_HANDLE TFTD2XXWrapper::InterfaceHandle(int devIdx) const {
 
 // The break is a zero byte at a lowered baud rate; the statuses are kept but none stops the frame.
 void TFTD2XXWrapper::SendBreakAndData(FT_HANDLE handle, const void* pData, FT_DWORD Length) {
-    std::uint8_t breakByte = BreakByte;
+    std::uint8_t breakByte = RDMLine::BreakByte;
     FT_DWORD written = 0;
-    StoreStatus(Call(FTSetBaudRate, handle, BreakBaudRate));
+    StoreStatus(Call(FTSetBaudRate, handle, FT_DWORD{RDMLine::BreakBaudRate}));
     StoreStatus(Call(FTWrite, handle, static_cast<void*>(&breakByte), FT_DWORD{1}, &written));
     WaitMarkAfterBreak();
-    StoreStatus(Call(FTSetBaudRate, handle, DMXBaudRate));
+    StoreStatus(Call(FTSetBaudRate, handle, FT_DWORD{RDMLine::DataBaudRate}));
     StoreStatus(Call(FTWrite, handle, const_cast<void*>(pData), Length, &written));
 }
 
@@ -110,7 +105,7 @@ void TFTD2XXWrapper::SetDMXBuffer(const void* p, int Length) {
 
 void TFTD2XXWrapper::SetDMXData(const void* p, int Length) {
     std::lock_guard<std::mutex> guard(DMXLock);
-    fOutData.Frame.StartCode = 0;
+    fOutData.Frame.StartCode = RDMLine::DMXStartCode;
     if (p == nullptr || Length <= 0)
         return;
     std::memcpy(fOutData.Frame.DMXData, p,
@@ -186,6 +181,42 @@ bool TFTD2XXWrapper::PollByte(int devIdx, std::uint8_t& byte) {
     return read == 1;
 }
 
+// Collects a reply into an emptied Reply: received bytes are dropped until `StartByte`, stored from
+// it on until `Ends` says the reply is over or more than `LimitMs` have passed since collection
+// began. Reply.ResponseTimeMs gets the time it took.
+void TFTD2XXWrapper::CollectReply(int devIdx, std::uint8_t StartByte, std::uint32_t LimitMs,
+                                  bool (*Ends)(const TRDMResponseData&), TRDMResponseData& Reply) {
+    const std::uint32_t start = Platform::TimeGetTime();
+    std::memset(&Reply, 0, sizeof(Reply));
+    std::uint32_t elapsed = 0;
+    do {
+        std::uint8_t byte = 0;
+        if (PollByte(devIdx, byte) && (Reply.ResponseLen > 0 || byte == StartByte))
+            Reply.Raw[Reply.ResponseLen++] = byte;
+        elapsed = Platform::TimeGetTime() - start;
+    } while (elapsed <= LimitMs && !Ends(Reply));
+    Reply.ResponseTimeMs = elapsed;
+}
+
+namespace {
+
+// The length an RDM reply announces in its third byte, with its two checksum bytes; 2 until then.
+int AnnouncedReplyLen(const TRDMResponseData& Reply) {
+    return static_cast<int>(Reply.Raw[2]) + 2;
+}
+
+bool RDMReplyEnds(const TRDMResponseData& Reply) {
+    const int announced = AnnouncedReplyLen(Reply);
+    return (announced != 2 && Reply.ResponseLen >= announced) ||
+           Reply.ResponseLen > RDMLine::MaxStoredReplyLen;
+}
+
+bool DiscoveryReplyEnds(const TRDMResponseData& Reply) {
+    return Reply.ResponseLen >= RDMLine::DiscoveryReplyLen;
+}
+
+} // namespace
+
 bool TFTD2XXWrapper::RDMCommandWithResponse(int DevIdx, const TRDMCommand& Command,
                                             TRDMResponseData& ResponseData, std::uint32_t Timeout) {
     if (!IsValidInterface(DevIdx))
@@ -193,21 +224,9 @@ bool TFTD2XXWrapper::RDMCommandWithResponse(int DevIdx, const TRDMCommand& Comma
     RefreshSuspension suspension(*this, DevIdx, true);
 
     SendRequestForReply(DevIdx, &Command.CommandData(), Command.MessageLength() + 2);
-
-    const std::uint32_t start = Platform::TimeGetTime();
-    std::memset(&ResponseData, 0, sizeof(ResponseData));
-    auto expectedLen = [&ResponseData] { return static_cast<int>(ResponseData.Raw[2]) + 2; };
-    std::uint32_t elapsed = 0;
-    do {
-        std::uint8_t byte = 0;
-        if (PollByte(DevIdx, byte) && (ResponseData.ResponseLen > 0 || byte == RDMStartCode))
-            ResponseData.Raw[ResponseData.ResponseLen++] = byte;
-        elapsed = Platform::TimeGetTime() - start;
-    } while (elapsed <= Timeout && (expectedLen() == 2 || ResponseData.ResponseLen < expectedLen()) &&
-             ResponseData.ResponseLen <= MaxStoredResponseLen);
-    ResponseData.ResponseTimeMs = elapsed;
+    CollectReply(DevIdx, RDM_START_CODE, Timeout, RDMReplyEnds, ResponseData);
     // Two bytes alone carry no length byte yet, so they are never a complete reply.
-    return ResponseData.ResponseLen > 2 && ResponseData.ResponseLen == expectedLen();
+    return ResponseData.ResponseLen > 2 && ResponseData.ResponseLen == AnnouncedReplyLen(ResponseData);
 }
 
 bool TFTD2XXWrapper::SendRDMCommand(int DevIdx, const void* pData, int DataLength, bool EnableRx) {
@@ -220,7 +239,7 @@ bool TFTD2XXWrapper::SendRDMCommand(int DevIdx, const void* pData, int DataLengt
         bool pause;
         ~PauseWithoutReception() {
             if (pause)
-                Platform::Sleep(PauseAfterSendWithoutReception);
+                Platform::Sleep(RDMLine::PauseAfterSendWithoutReplyMs);
         }
     } pauseAfterSend{!EnableRx};
 
@@ -240,18 +259,8 @@ bool TFTD2XXWrapper::DiscoveryCommand(int DevIdx, const TRDMDiscoveryUniqueBranc
     RefreshSuspension suspension(*this, DevIdx, true);
 
     SendRequestForReply(DevIdx, &Discovery.CommandData(), Discovery.MessageLength() + 2);
-
-    const std::uint32_t start = Platform::TimeGetTime();
     const std::uint32_t limit = TimeOut < 0 ? 0 : static_cast<std::uint32_t>(TimeOut);
     TRDMResponseData response;
-    std::memset(&response, 0, sizeof(response));
-    std::uint32_t elapsed = 0;
-    do {
-        std::uint8_t byte = 0;
-        if (PollByte(DevIdx, byte) && (response.ResponseLen > 0 || byte == DiscoverySeparator))
-            response.Raw[response.ResponseLen++] = byte;
-        elapsed = Platform::TimeGetTime() - start;
-    } while (elapsed <= limit && response.ResponseLen < DiscoveryResponseLen);
-    response.ResponseTimeMs = elapsed;
+    CollectReply(DevIdx, RDM_DISCOVERY_SEPARATOR, limit, DiscoveryReplyEnds, response);
     return DecodeDiscoveryResponse(UID, response);
 }

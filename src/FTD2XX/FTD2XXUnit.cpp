@@ -12,7 +12,7 @@ UnitState::UnitState() {
     UsingPerformanceCounter = Platform::QueryPerformanceFrequency(frequency);
     if (UsingPerformanceCounter) {
         PerformanceFrequency = frequency;
-        MABPFCount = std::llround(static_cast<double>(frequency) / 1000000.0 * MarkAfterBreakMicros);
+        MABPFCount = std::llround(static_cast<double>(frequency) / 1000000.0 * RDMLine::MarkAfterBreakMicros);
     }
     Platform::TimeCaps caps;
     if (Platform::TimeGetDevCaps(caps))

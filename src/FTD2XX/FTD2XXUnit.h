@@ -3,16 +3,12 @@
 #pragma once
 
 #include "FTD2XXWrapper.h"
+#include "LineConstants.h"
 
 #include <atomic>
 #include <cstdint>
 
 namespace FTD2XXUnit {
-
-constexpr FT_DWORD BreakBaudRate = 50000;
-constexpr FT_DWORD DMXBaudRate = 250000;
-constexpr std::uint8_t BreakByte = 0x00;
-constexpr std::int64_t MarkAfterBreakMicros = 212;
 
 // What the process learns once about its clocks, timer and scheduler; released at exit.
 struct UnitState {

@@ -279,7 +279,7 @@ bool TFTD2XXWrapper::OpenAvailableInterfaceByIndex(int Idx) {
     step([&] {
         return Call(FTGetDeviceInfo, handle, &type, &id, serial, description, static_cast<void*>(nullptr));
     });
-    step([&] { return Call(FTSetBaudRate, handle, DMXBaudRate); });
+    step([&] { return Call(FTSetBaudRate, handle, FT_DWORD{RDMLine::DataBaudRate}); });
     step([&] { return Call(FTSetDataCharacteristics, handle, FT_BITS_8, FT_STOP_BITS_2, FT_PARITY_NONE); });
     step([&] { return Call(FTSetFlowControl, handle, FT_FLOW_NONE, std::uint8_t{0}, std::uint8_t{0}); });
     step([&] {

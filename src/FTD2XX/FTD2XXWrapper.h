@@ -145,6 +145,8 @@ class TFTD2XXWrapper {
     bool SuspendRefresh();
     void SendRequestForReply(int devIdx, const void* pData, int Length);
     bool PollByte(int devIdx, std::uint8_t& byte);
+    void CollectReply(int devIdx, std::uint8_t StartByte, std::uint32_t LimitMs,
+                      bool (*Ends)(const TRDMResponseData&), TRDMResponseData& Reply);
 
     Platform::LibraryHandle hDLL = nullptr;
     std::string fDLLName;

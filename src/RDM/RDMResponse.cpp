@@ -1,3 +1,4 @@
+#include "LineConstants.h"
 #include "RDMAssert.h"
 #include "RDM_Lib.h"
 
@@ -6,10 +7,9 @@
 namespace {
 
 constexpr std::int32_t RawSize = sizeof(TRDMResponseData::Raw);
-constexpr std::int32_t EncodedUIDSize = 12;
-constexpr std::int32_t EncodedCheckSumSize = 4;
-constexpr std::int32_t DiscoveryReplySize = 1 + EncodedUIDSize + EncodedCheckSumSize; // from the separator on
-constexpr std::int32_t SeparatorSearchBytes = 8;
+constexpr std::int32_t EncodedUIDSize = RDMLine::DiscoveryEncodedUIDBytes;
+constexpr std::int32_t DiscoveryReplySize = RDMLine::DiscoveryReplyLen; // from the separator on
+constexpr std::int32_t SeparatorSearchBytes = RDMLine::DiscoverySeparatorSearchBytes;
 
 std::uint8_t ExpectedReplyClass(std::uint8_t RequestClass) {
     switch (RequestClass) {

@@ -253,6 +253,21 @@ TEST_F(Transactions, IncompleteRepliesAreFailures) {
     }
 }
 
+// A reply whose length byte is 0 never says where it ends: collection gives up once it has stored
+// 258 bytes, one more than the longest reply, long before the time is up.
+TEST_F(Transactions, ReplyWithoutLengthIsCollectedUpTo258Bytes) {
+    std::vector<std::uint8_t> endless(300, 0x55);
+    endless[0] = 0xCC;
+    endless[1] = 0x01;
+    endless[2] = 0x00;
+    VC_SetRawReply(0, endless.data(), static_cast<int>(endless.size()), GET_COMMAND, DEVICE_INFO, 1);
+    TRDMCommand request(uid, GET_COMMAND, DEVICE_INFO, true);
+    TRDMResponseData response{};
+    EXPECT_FALSE(wrapper->RDMCommandWithResponse(0, request, response, 1000));
+    EXPECT_EQ(Value(response.ResponseLen), 258);
+    EXPECT_LT(Value(response.ResponseTimeMs), 1000u);
+}
+
 TEST_F(Transactions, DiscoveryDecodesTheAnsweringFixture) {
     TRDMDiscoveryUniqueBranch branch(NullUID, BroadcastUID);
     branch.Finalize();
