@@ -14,6 +14,7 @@ namespace {
 
 struct ListedCable {
     UsbAddress address;
+    DWORD type = 0;
     bool heldElsewhere = false;
     UsbStrings strings;
 };
@@ -49,6 +50,7 @@ FT_STATUS CreateDeviceList(DWORD* count) {
         for (libusb_device* device : found.Devices()) {
             ListedCable cable;
             cable.address = AddressOf(device);
+            cable.type = D2xxTypeOf(device);
             cable.strings = StringsOf(ftdi.get(), device);
             // One of this process's own handles is not probed: its claim would only get in the way.
             cable.heldElsewhere = handles.HandleAt(cable.address) == nullptr && HeldElsewhere(device);
@@ -73,7 +75,7 @@ FT_STATUS CopyDeviceList(FT_DEVICE_LIST_INFO_NODE* dest, DWORD* count) {
         // Whether this process holds the cable open is asked now, as the driver knows it.
         const FT_HANDLE handle = HandleTable::Instance().HandleAt(cable.address);
         node.Flags = (cable.heldElsewhere || handle != nullptr) ? FT_FLAGS_OPENED : 0;
-        node.Type = FT_DEVICE_232R;
+        node.Type = cable.type;
         node.ID = FT232RDeviceId;
         node.LocId = LocationOf(cable.address);
         CopyToField(cable.strings.serial, node.SerialNumber, sizeof node.SerialNumber);

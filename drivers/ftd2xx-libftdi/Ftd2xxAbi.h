@@ -25,7 +25,16 @@ constexpr FT_STATUS FT_INVALID_BAUD_RATE = 7;
 constexpr DWORD FT_PURGE_RX = 1;
 constexpr DWORD FT_PURGE_TX = 2;
 constexpr DWORD FT_FLAGS_OPENED = 1;
+// Device types
+constexpr DWORD FT_DEVICE_BM = 0;
+constexpr DWORD FT_DEVICE_AM = 1;
+constexpr DWORD FT_DEVICE_UNKNOWN = 3;
+constexpr DWORD FT_DEVICE_2232C = 4;
 constexpr DWORD FT_DEVICE_232R = 5;
+constexpr DWORD FT_DEVICE_2232H = 6;
+constexpr DWORD FT_DEVICE_4232H = 7;
+constexpr DWORD FT_DEVICE_232H = 8;
+constexpr DWORD FT_DEVICE_X_SERIES = 9;
 
 constexpr UCHAR FT_BITS_7 = 7;
 constexpr UCHAR FT_BITS_8 = 8;

@@ -22,8 +22,8 @@ using Clock = std::chrono::steady_clock;
 
 } // namespace
 
-OpenCable::OpenCable(ftdi_context* ftdi, UsbAddress address, UsbStrings strings)
-    : ftdi_(ftdi), address_(address), strings_(std::move(strings)) {}
+OpenCable::OpenCable(ftdi_context* ftdi, UsbAddress address, DWORD type, UsbStrings strings)
+    : ftdi_(ftdi), address_(address), type_(type), strings_(std::move(strings)) {}
 
 OpenCable::~OpenCable() {
     CloseLocked();
@@ -36,6 +36,7 @@ FT_STATUS OpenCable::Open(int index, const std::function<bool(UsbAddress)>& open
         return FT_INSUFFICIENT_RESOURCES;
     ftdi->module_detach_mode = AUTO_DETACH_SIO_MODULE; // this device only, and not given back on close
     UsbAddress address;
+    DWORD type = 0;
     UsbStrings strings;
     {
         FoundCables found(ftdi.get());
@@ -43,6 +44,7 @@ FT_STATUS OpenCable::Open(int index, const std::function<bool(UsbAddress)>& open
             return FT_DEVICE_NOT_FOUND;
         libusb_device* device = found.Devices()[static_cast<std::size_t>(index)];
         address = AddressOf(device);
+        type = D2xxTypeOf(device);
         if (openHere(address))
             return FT_DEVICE_NOT_OPENED;
         if (ftdi_usb_open_dev(ftdi.get(), device) < 0)
@@ -50,7 +52,7 @@ FT_STATUS OpenCable::Open(int index, const std::function<bool(UsbAddress)>& open
         strings = StringsOf(ftdi.get(), device);
     }
     ftdi->usb_read_timeout = FetchTimeoutMs;
-    cable.reset(new OpenCable(ftdi.release(), address, std::move(strings)));
+    cable.reset(new OpenCable(ftdi.release(), address, type, std::move(strings)));
     return FT_OK;
 }
 
@@ -101,7 +103,7 @@ FT_STATUS OpenCable::GetDeviceInfo(DWORD* type, DWORD* id, char* serialNumber, c
     if (const FT_STATUS status = PresentLocked())
         return status;
     if (type != nullptr)
-        *type = FT_DEVICE_232R;
+        *type = type_;
     if (id != nullptr)
         *id = FT232RDeviceId;
     if (serialNumber != nullptr)

@@ -46,7 +46,7 @@ class OpenCable {
     FT_STATUS SetTimeouts(DWORD readTimeoutMs, DWORD writeTimeoutMs);
 
   private:
-    OpenCable(ftdi_context* ftdi, UsbAddress address, UsbStrings strings);
+    OpenCable(ftdi_context* ftdi, UsbAddress address, DWORD type, UsbStrings strings);
 
     // Status of a libftdi1 call: a failure means the cable is gone or broken, and stays so.
     FT_STATUS Checked(int result);
@@ -61,6 +61,7 @@ class OpenCable {
     std::mutex mutex_;
     ftdi_context* ftdi_; // null once closed
     const UsbAddress address_;
+    const DWORD type_;
     const UsbStrings strings_;
     bool lost_ = false;
     std::deque<unsigned char> received_;

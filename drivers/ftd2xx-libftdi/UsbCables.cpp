@@ -1,5 +1,7 @@
 #include "UsbCables.h"
 
+#include "Ftd2xxAbi.h"
+
 #include <ftdi.h>
 #include <libusb.h>
 
@@ -40,6 +42,33 @@ UsbStrings StringsOf(ftdi_context* ftdi, libusb_device* device) {
                               sizeof serial) < 0)
         return {};
     return UsbStrings{description, serial};
+}
+
+std::uint32_t D2xxTypeOf(libusb_device* device) {
+    libusb_device_descriptor descriptor{};
+    if (libusb_get_device_descriptor(device, &descriptor) != 0)
+        return FT_DEVICE_UNKNOWN;
+    switch (descriptor.bcdDevice) {
+    case 0x0200:
+        return descriptor.iSerialNumber == 0 ? FT_DEVICE_BM
+                                             : FT_DEVICE_AM; // a BM without serial shows as 0x200
+    case 0x0400:
+        return FT_DEVICE_BM;
+    case 0x0500:
+        return FT_DEVICE_2232C;
+    case 0x0600:
+        return FT_DEVICE_232R;
+    case 0x0700:
+        return FT_DEVICE_2232H;
+    case 0x0800:
+        return FT_DEVICE_4232H;
+    case 0x0900:
+        return FT_DEVICE_232H;
+    case 0x1000:
+        return FT_DEVICE_X_SERIES;
+    default:
+        return FT_DEVICE_UNKNOWN;
+    }
 }
 
 bool HeldElsewhere(libusb_device* device) {

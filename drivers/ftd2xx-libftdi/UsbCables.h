@@ -50,6 +50,10 @@ struct UsbStrings {
 // The product and serial-number strings of a device; empty where the device does not give them.
 UsbStrings StringsOf(ftdi_context* ftdi, libusb_device* device);
 
+// The D2XX device type of an FTDI chip, told by its release number (bcdDevice) as FTDI's driver
+// tells it: 5 for an FT232R.
+std::uint32_t D2xxTypeOf(libusb_device* device);
+
 // True when another program holds the cable's interface, so opening it would fail. A kernel serial
 // driver bound to it does not count: opening detaches that one.
 bool HeldElsewhere(libusb_device* device);
