@@ -17,8 +17,8 @@ constexpr int FetchTimeoutMs = 50;
 // A read waiting for more bytes asks again no sooner than this, when the last ask brought none.
 constexpr auto RefetchPause = std::chrono::microseconds(200);
 constexpr int FetchChunk = 4096;
-
-using Clock = std::chrono::steady_clock;
+// The FT232R's latency timer as it comes out of reset (this library leaves it there).
+constexpr auto RefetchInterval = std::chrono::milliseconds(16);
 
 } // namespace
 
@@ -209,6 +209,7 @@ FT_STATUS OpenCable::Purge(DWORD mask) {
 FT_STATUS OpenCable::FetchReceived() {
     unsigned char chunk[FetchChunk];
     const int got = ftdi_read_data(ftdi_, chunk, sizeof chunk);
+    lastFetch_ = Clock::now(); // when it ended: the read itself may have taken a latency period
     if (got == LIBUSB_ERROR_TIMEOUT)
         return FT_OK; // the chip had nothing to say in time: nothing arrived
     if (const FT_STATUS status = Checked(got))
@@ -223,8 +224,10 @@ FT_STATUS OpenCable::GetStatus(DWORD* rxBytes, DWORD* txBytes, DWORD* eventDWord
         return status;
     if (rxBytes == nullptr || txBytes == nullptr || eventDWord == nullptr)
         return FT_INVALID_PARAMETER;
-    // Asking the chip costs up to its latency timer, so bytes already here answer at once.
-    if (received_.empty())
+    // Asking a chip with nothing new costs up to its latency timer, so while bytes wait here it is
+    // asked no more than once in that time: a caller reading byte by byte is not slowed, and one
+    // waiting for the count to grow still sees it grow.
+    if (received_.empty() || Clock::now() - lastFetch_ >= RefetchInterval)
         if (const FT_STATUS status = FetchReceived())
             return status;
     *rxBytes = static_cast<DWORD>(received_.size());

@@ -6,6 +6,7 @@
 #include "Ftd2xxAbi.h"
 #include "UsbCables.h"
 
+#include <chrono>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -14,6 +15,8 @@
 struct ftdi_context;
 
 namespace ftd2xx {
+
+using Clock = std::chrono::steady_clock;
 
 class OpenCable {
   public:
@@ -65,6 +68,7 @@ class OpenCable {
     const UsbStrings strings_;
     bool lost_ = false;
     std::deque<unsigned char> received_;
+    Clock::time_point lastFetch_;
     DWORD readTimeoutMs_ = 0;
     // The chip takes frame format and break in one request, so each is kept for the other.
     UCHAR wordLength_ = FT_BITS_8;
