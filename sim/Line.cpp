@@ -179,7 +179,8 @@ void Line::purge(Nanos now, bool receiveBuffer, bool transmitBuffer) {
 }
 
 uint32_t Line::readable(Nanos now) {
-    closeIfIdle(false);
+    if (readsCloseIdlePackets_)
+        closeIfIdle(false);
     uint32_t count = 0;
     for (const Arrival& byte : received_) {
         if (byte.at > now)

@@ -39,6 +39,9 @@ class Line {
     void setReceive(bool receive, Nanos now);
     void purge(Nanos now, bool receiveBuffer, bool transmitBuffer);
     uint32_t readable(Nanos now);
+    // With the D2XX front end a look at the receive queue ends a packet whose length nobody knows;
+    // the USB chip's polls of its IN endpoint never reach the line, so there they must not.
+    void setReadsCloseIdlePackets(bool close) { readsCloseIdlePackets_ = close; }
     uint32_t transmitPending() const { return static_cast<uint32_t>(inFlight_.size()); }
     std::size_t read(Nanos now, uint8_t* out, std::size_t count);
     // When `count` bytes will be readable as far as the line knows now; -1 when they are not coming.
@@ -81,6 +84,7 @@ class Line {
     uint8_t parity_ = 0;
     bool breakOn_ = false;
     bool receive_ = false;
+    bool readsCloseIdlePackets_ = true;
 
     std::deque<WireByte> inFlight_;
     Nanos lineFreeAt_ = 0;

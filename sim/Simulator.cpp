@@ -129,6 +129,9 @@ int Simulator::addCableLocked(const VC_CableConfig& config, bool plugged) {
     auto cable = std::make_unique<Cable>();
     cable->config = config;
     cable->plugged = plugged;
+    cable->plugGeneration = nextPlugGeneration_++;
+    // A cable another process has open has its serial driver taken away by that process already.
+    cable->kernelDriverBound = (config.flags & VC_FT_FLAGS_OPENED) == 0;
     cable->line =
         std::make_unique<Line>(index, capture_, timing_, [this, index](const Bytes& packet, Nanos at) {
             return respond(index, packet, at);
@@ -291,7 +294,10 @@ uint32_t Simulator::open(int index, void** handle) {
     const std::vector<int> plugged = pluggedCables();
     if (index < 0 || index >= static_cast<int>(plugged.size()))
         return VC_FT_DEVICE_NOT_FOUND;
-    const int cableIndex = plugged[static_cast<std::size_t>(index)];
+    return openLocked(plugged[static_cast<std::size_t>(index)], handle, true);
+}
+
+uint32_t Simulator::openLocked(int cableIndex, void** handle, bool readsCloseIdlePackets) {
     Cable& cable = *cables_[static_cast<std::size_t>(cableIndex)];
     if ((cable.config.flags & VC_FT_FLAGS_OPENED) || cable.openHandle)
         return VC_FT_DEVICE_NOT_OPENED;
@@ -300,6 +306,7 @@ uint32_t Simulator::open(int index, void** handle) {
     handles_.emplace(value, Handle{cableIndex, cable.plugGeneration});
     cable.openHandle = value;
     cable.line->reset(monotonicNow());
+    cable.line->setReadsCloseIdlePackets(readsCloseIdlePackets);
     cable.settings = VC_CableSettings{};
     *handle = toPointer(value);
     return VC_FT_OK;
@@ -508,6 +515,95 @@ uint32_t Simulator::setTimeouts(void* handle, uint32_t readMs,
     return VC_FT_OK;
 }
 
+// ---- USB chip side ------------------------------------------------------------------------
+
+Simulator::Cable* Simulator::usbCableLocked(int cable, uint64_t plugGeneration) {
+    if (cable < 0 || cable >= static_cast<int>(cables_.size()))
+        return nullptr;
+    Cable& found = *cables_[static_cast<std::size_t>(cable)];
+    return found.plugged && found.plugGeneration == plugGeneration ? &found : nullptr;
+}
+
+std::vector<Simulator::UsbDevice> Simulator::pluggedUsbDevices() {
+    std::lock_guard lock(mutex_);
+    ensureInitialized(true);
+    std::vector<UsbDevice> devices;
+    for (const int index : pluggedCables()) {
+        const Cable& cable = *cables_[static_cast<std::size_t>(index)];
+        devices.push_back(UsbDevice{index, cable.plugGeneration, cable.config});
+    }
+    return devices;
+}
+
+bool Simulator::usbDevicePresent(int cable, uint64_t plugGeneration) {
+    std::lock_guard lock(mutex_);
+    ensureInitialized(true);
+    return usbCableLocked(cable, plugGeneration) != nullptr;
+}
+
+uint32_t Simulator::openCable(int cable, uint64_t plugGeneration, void** handle) {
+    std::lock_guard lock(mutex_);
+    if (const uint32_t status = enter("FT_Open"))
+        return status;
+    if (!handle)
+        return VC_FT_INVALID_PARAMETER;
+    if (!usbCableLocked(cable, plugGeneration))
+        return VC_FT_DEVICE_NOT_FOUND;
+    return openLocked(cable, handle, false);
+}
+
+uint32_t Simulator::handleState(void* handle, uint32_t* transmitPending) {
+    std::lock_guard lock(mutex_);
+    ensureInitialized(true);
+    const auto it = handles_.find(fromPointer(handle));
+    if (it == handles_.end())
+        return VC_FT_INVALID_HANDLE;
+    Cable& cable = *cables_.at(static_cast<std::size_t>(it->second.cable));
+    if (!cable.plugged || cable.plugGeneration != it->second.plugGeneration)
+        return VC_FT_IO_ERROR;
+    if (transmitPending) {
+        cable.line->advance(monotonicNow());
+        *transmitPending = cable.line->transmitPending();
+    }
+    return VC_FT_OK;
+}
+
+uint32_t Simulator::resetChip(void* handle) {
+    std::lock_guard lock(mutex_);
+    if (const uint32_t status = enter("FT_ResetDevice", handle))
+        return status;
+    const Nanos now = monotonicNow();
+    lineOf(handle, now).purge(now, true, true);
+    return VC_FT_OK;
+}
+
+bool Simulator::kernelDriverBound(int cable, uint64_t plugGeneration) {
+    std::lock_guard lock(mutex_);
+    ensureInitialized(true);
+    const Cable* found = usbCableLocked(cable, plugGeneration);
+    return found && found->kernelDriverBound;
+}
+
+bool Simulator::setKernelDriverBound(int cable, uint64_t plugGeneration, bool bound) {
+    std::lock_guard lock(mutex_);
+    ensureInitialized(true);
+    Cable* found = usbCableLocked(cable, plugGeneration);
+    if (!found)
+        return false;
+    if (found->kernelDriverBound && !bound)
+        ++found->kernelDriverDetaches;
+    found->kernelDriverBound = bound;
+    return true;
+}
+
+int Simulator::kernelDriverDetachCount(int cable) {
+    std::lock_guard lock(mutex_);
+    ensureInitialized(true);
+    if (cable < 0 || cable >= static_cast<int>(cables_.size()))
+        return -1;
+    return cables_[static_cast<std::size_t>(cable)]->kernelDriverDetaches;
+}
+
 // ---- Control side --------------------------------------------------------------------------
 
 void Simulator::reset() {
@@ -577,8 +673,9 @@ void Simulator::setCablePlugged(int index, bool plugged) {
         return;
     if (!plugged) {
         cable.line->reset(monotonicNow());
-        ++cable.plugGeneration;
+        cable.plugGeneration = nextPlugGeneration_++;
         cable.openHandle = 0;
+        cable.kernelDriverBound = (cable.config.flags & VC_FT_FLAGS_OPENED) == 0; // bound again at replug
     }
     cable.plugged = plugged;
 }

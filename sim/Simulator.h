@@ -61,6 +61,28 @@ class Simulator {
     uint32_t getDriverVersion(void* handle, uint32_t* version);
     uint32_t getLibraryVersion(uint32_t* version);
 
+    // ---- USB chip side: the same cables seen as USB devices ----
+    struct UsbDevice {
+        int cable;
+        uint64_t plugGeneration; // tells a replugged cable from the device it was before
+        VC_CableConfig config;
+    };
+    std::vector<UsbDevice> pluggedUsbDevices();
+    bool usbDevicePresent(int cable, uint64_t plugGeneration);
+    // Opens the named cable as FT_Open opens a listed one; FT_DEVICE_NOT_OPENED when another
+    // process or handle has it, FT_DEVICE_NOT_FOUND when it is gone.
+    uint32_t openCable(int cable, uint64_t plugGeneration, void** handle);
+    // Whether a handle still reaches its cable, and the bytes not yet on the wire; unlike
+    // getStatus it leaves the line and the call counts alone.
+    uint32_t handleState(void* handle, uint32_t* transmitPending);
+    // The chip's own reset: both buffers emptied, as at power-up, without counting as FT_Purge.
+    uint32_t resetChip(void* handle);
+    // The kernel's serial driver on a device: bound at plug-in, unbound by a detach.
+    bool kernelDriverBound(int cable, uint64_t plugGeneration);
+    // Returns false when the device is gone.
+    bool setKernelDriverBound(int cable, uint64_t plugGeneration, bool bound);
+    int kernelDriverDetachCount(int cable);
+
     // ---- Control side ----
     void reset();
     void clear();
@@ -93,6 +115,8 @@ class Simulator {
         bool plugged = true;
         uint64_t plugGeneration = 0; // grows at every unplug: handles of an earlier one are dead
         uintptr_t openHandle = 0;
+        bool kernelDriverBound = true; // the serial driver claims every FT232R when it is plugged in
+        int kernelDriverDetaches = 0;  // since the cable was added
         std::unique_ptr<Line> line;
         // What the controller set since opening, beside the line's own rate and format.
         VC_CableSettings settings{};
@@ -115,6 +139,8 @@ class Simulator {
     void applySetup(const Setup& setup);
     void clearLocked();
     int addCableLocked(const VC_CableConfig& config, bool plugged);
+    uint32_t openLocked(int cableIndex, void** handle, bool readsCloseIdlePackets);
+    Cable* usbCableLocked(int cable, uint64_t plugGeneration);
     int addFixtureLocked(int cable, const VC_FixtureConfig& config);
     std::vector<int> pluggedCables() const;
     // Counts the call and applies VC_FailCall; 0 when the call may go on.
@@ -133,6 +159,8 @@ class Simulator {
     VC_Timing timing_{};
     Capture capture_;
     std::vector<std::unique_ptr<Cable>> cables_;
+    // Never reused, not even across VC_Reset: a device seen before a reset or an unplug stays gone.
+    uint64_t nextPlugGeneration_ = 1;
     std::map<int, Fixture> fixtures_;
     int nextFixtureId_ = 1;
     std::map<uintptr_t, Handle> handles_;

@@ -198,6 +198,16 @@ VC_API void VC_CaptureClear(void);
 #define VC_RAW_REPLY_MAX_BYTES 1024
 VC_API void VC_SetRawReply(int fixture, const uint8_t* bytes, int length, int cc, int pid, int count);
 
+/* ---- USB chip ------------------------------------------------------------------------------- */
+/* Exported only by the test stand-in for libusb-1.0 (libusb-1.0.so.0 built from sim/usb/), which
+ * shows each plugged cable as an FT232R USB device. The kernel's serial driver is bound to a device
+ * when it is plugged in (not to a cable opened by another process: that one took it already);
+ * libusb_detach_kernel_driver, or claiming with auto-detach, takes it away; releasing an
+ * auto-detached interface, libusb_attach_kernel_driver and replugging give it back.
+ * Returns how often the driver was detached from the cable's device since the cable was added,
+ * -1 for an unknown cable. */
+VC_API int VC_UsbKernelDriverDetaches(int cable);
+
 #ifdef __cplusplus
 }
 #endif
