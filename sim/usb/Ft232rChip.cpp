@@ -133,6 +133,7 @@ int Ft232rChip::lineRequest(uint8_t request, uint16_t value, uint16_t index) {
         if (const int error = usbError(sim().handleState(line_, nullptr)))
             return error;
         latencyMs_ = static_cast<uint8_t>(std::max<uint16_t>(1, value & 0xFF));
+        lastPacketAt_ = monotonicNow(); // the timer starts over with its new period
         return 0;
     }
     case kBitMode: {
