@@ -45,6 +45,10 @@ void VC_FailCall(const char* entryPoint, uint32_t status, int count) {
     if (entryPoint)
         Simulator::instance().failCall(entryPoint, status, count);
 }
+void VC_SetStatusDelay(uint32_t us) {
+    Simulator::instance().setStatusDelay(static_cast<vcable::Nanos>(us) * vcable::kMicro);
+}
+
 void VC_SetWriteDelay(uint32_t us) {
     Simulator::instance().setWriteDelay(static_cast<vcable::Nanos>(us) * vcable::kMicro);
 }

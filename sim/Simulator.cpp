@@ -450,6 +450,7 @@ uint32_t Simulator::setBreak(void* handle, bool on) {
 }
 
 uint32_t Simulator::getStatus(void* handle, uint32_t* rx, uint32_t* tx, uint32_t* events) {
+    sleepFor(statusDelay_.load()); // the caller held up, without holding the line
     std::lock_guard lock(mutex_);
     if (const uint32_t status = enter("FT_GetStatus", handle))
         return status;
@@ -611,6 +612,7 @@ void Simulator::reset() {
     ensureInitialized(false);
     clearLocked();
     writeDelay_.store(0);
+    statusDelay_.store(0);
     applySetup(defaultSetup());
     failures_.clear();
     callCounts_.clear();

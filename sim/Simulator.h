@@ -95,6 +95,7 @@ class Simulator {
     void failCall(const std::string& entryPoint, uint32_t status, int count);
     void setReportedDeviceCount(int64_t count);
     void setWriteDelay(Nanos delay) { writeDelay_.store(delay); }
+    void setStatusDelay(Nanos delay) { statusDelay_.store(delay); }
     uint64_t callCount(const std::string& entryPoint);
     int openHandleCount();
     int cableSettings(int cable, VC_CableSettings& out);
@@ -167,8 +168,9 @@ class Simulator {
     uintptr_t nextHandle_ = 0x5C000;
     std::vector<int> deviceListSnapshot_;
     bool snapshotTaken_ = false;
-    int64_t reportedDeviceCount_ = -1; // -1: the plugged cables
-    std::atomic<Nanos> writeDelay_{0}; // read before FT_Write takes the lock
+    int64_t reportedDeviceCount_ = -1;  // -1: the plugged cables
+    std::atomic<Nanos> writeDelay_{0};  // read before FT_Write takes the lock
+    std::atomic<Nanos> statusDelay_{0}; // read before FT_GetStatus takes the lock
     FaultQueue faults_;
     std::map<std::string, FailRule> failures_;
     std::map<std::string, uint64_t> callCounts_;

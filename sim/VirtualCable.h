@@ -74,6 +74,9 @@ VC_API void VC_SetReportedDeviceCount(int64_t count);
  * transfer does; other calls, from other threads too, go on meanwhile (0: at once; VC_Reset
  * restores it). */
 VC_API void VC_SetWriteDelay(uint32_t us);
+/* Makes every FT_GetStatus take `us` microseconds before it answers, as a thread held up by a busy
+ * machine would see it; bytes go on arriving meanwhile (0: at once; VC_Reset restores it). */
+VC_API void VC_SetStatusDelay(uint32_t us);
 /* Number of calls of the named entry point since the last reset ("*" = all entry points). */
 VC_API uint64_t VC_CallCount(const char* entryPoint);
 /* Handles currently open. */

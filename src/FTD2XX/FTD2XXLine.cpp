@@ -188,13 +188,25 @@ void TFTD2XXWrapper::CollectReply(int devIdx, std::uint8_t StartByte, std::uint3
                                   bool (*Ends)(const TRDMResponseData&), TRDMResponseData& Reply) {
     const std::uint32_t start = Platform::TimeGetTime();
     std::memset(&Reply, 0, sizeof(Reply));
+    // Takes one byte if one is waiting; bytes before the start byte are not part of the reply.
+    const auto takeByte = [&] {
+        std::uint8_t byte = 0;
+        if (!PollByte(devIdx, byte))
+            return false;
+        if (Reply.ResponseLen > 0 || byte == StartByte)
+            Reply.Raw[Reply.ResponseLen++] = byte;
+        return true;
+    };
     std::uint32_t elapsed = 0;
     do {
-        std::uint8_t byte = 0;
-        if (PollByte(devIdx, byte) && (Reply.ResponseLen > 0 || byte == StartByte))
-            Reply.Raw[Reply.ResponseLen++] = byte;
+        takeByte();
         elapsed = Platform::TimeGetTime() - start;
     } while (elapsed <= LimitMs && !Ends(Reply));
+    // A thread held up by a busy machine may find the window closed while bytes that came in time
+    // still wait in the driver: they belong to the reply. Only what is already there is taken, at
+    // most one reply's worth, so a line full of noise cannot keep the collection going.
+    for (int late = 0; late <= RDMLine::MaxStoredReplyLen && !Ends(Reply) && takeByte(); ++late) {
+    }
     Reply.ResponseTimeMs = elapsed;
 }
 

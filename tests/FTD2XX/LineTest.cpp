@@ -279,6 +279,26 @@ TEST_F(Transactions, DiscoveryDecodesTheAnsweringFixture) {
     EXPECT_FALSE(wrapper->DiscoveryCommand(0, branch, found, 100));
 }
 
+// On a busy machine the collecting thread can fall behind: here each look at the receive queue
+// takes 10 ms, so when the window closes most of a reply that came in time is still waiting in the
+// driver. Those bytes arrived in time and are taken; nothing that arrives later is waited for.
+TEST_F(Transactions, BytesReceivedInTimeAreTakenWhenTheCollectorFallsBehind) {
+    VC_SetStatusDelay(10000);
+    TRDMDiscoveryUniqueBranch branch(NullUID, BroadcastUID);
+    branch.Finalize();
+    TUID found{};
+    EXPECT_TRUE(wrapper->DiscoveryCommand(0, branch, found, 100));
+    EXPECT_EQ(found, uid);
+
+    TRDMCommand request(uid, GET_COMMAND, DEVICE_INFO, true);
+    TRDMResponseData response{};
+    EXPECT_TRUE(wrapper->RDMCommandWithResponse(0, request, response, 50));
+    EXPECT_EQ(Value(response.ResponseLen), response.Raw[2] + 2);
+
+    VC_InjectFault(0, VC_FAULT_SHORT_REPLY, -1, -1, 1);
+    EXPECT_FALSE(wrapper->RDMCommandWithResponse(0, request, response, 50));
+}
+
 TEST_F(Transactions, DiscoveryWithoutAnswerTimesOut) {
     VC_RemoveFixture(0);
     TRDMDiscoveryUniqueBranch branch(NullUID, BroadcastUID);
