@@ -13,6 +13,13 @@ if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
   if(ZYL_SANITIZE)
     target_compile_options(zyl_build_flags INTERFACE
       -fsanitize=${ZYL_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+    # The tool calls a D2XX library through its own declarations of the D2XX types: the same C ABI
+    # under other C++ names, which clang's function-type check takes for a call of the wrong type.
+    # Libraries marked ZYL_D2XX_LIBRARY (the virtual cable, the libftdi1 driver) leave it out.
+    if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+      target_compile_options(zyl_build_flags INTERFACE
+        $<$<BOOL:$<TARGET_PROPERTY:ZYL_D2XX_LIBRARY>>:-fno-sanitize=function>)
+    endif()
     target_link_options(zyl_build_flags INTERFACE -fsanitize=${ZYL_SANITIZE})
   endif()
 endif()
