@@ -205,6 +205,8 @@ void TStateMachineRun::DiscoveryAttempt() {
         f.fState = StateReading;
         SleepMs(RDMLine::SettleAfterDiscoveryMs);
     } else {
+        // The branch left the line turned to receive; idle frames sent so would never reach it.
+        f.ftd->SetTransmit(CableIndex);
         for (int frame = 0; frame < RDMLine::IdleFramesAfterFailedDiscovery; ++frame) {
             f.ftd->TransmitDMXPackage(CableIndex, DMXBuffer);
             SleepMs(RDMLine::IdleFrameGapMs);
