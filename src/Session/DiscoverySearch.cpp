@@ -150,24 +150,29 @@ bool TDiscoverySearch::SplitAroundNotMuted(const TUIDRange& Range) {
 // fixture confirms it; otherwise the bytes of several fixtures happened to form it.
 TDiscoverySearch::TLoneAnswer TDiscoverySearch::TakeLoneAnswer(const TUIDRange& Range, const TUID& UID) {
     const std::uint64_t v = UIDValue(UID);
-    if (!Range.Contains(v) || AddressesSeveral(UID) || fNobodyThere.contains(v))
+    if (!Range.Contains(v) || AddressesSeveral(UID))
         return TLoneAnswer::NotAlone;
     if (fFound.contains(v)) {
         // Muted before, and answering again: next time round the range is asked without it.
         fNotMuted.insert(v);
         return TLoneAnswer::Found;
     }
-    if (MuteConfirmed(UID)) {
+    // Answers that formed a UID nobody has meet again in every range holding all of them. Only a
+    // range of that UID alone is answered by nobody but its owner.
+    if (fNobodyThere.contains(v) && !Range.Single())
+        return TLoneAnswer::NotAlone;
+    // A fixture muted by the first DISC_MUTE answers a second one too, should its first answer
+    // have come too late for the window.
+    if (MuteConfirmed(UID) || MuteConfirmed(UID)) {
         fFound.insert(v);
         if (Range.Single())
             fPending.pop_back(); // nobody else can answer there
         return TLoneAnswer::Found;
     }
-    // No confirmation: a fixture that ignores DISC_MUTE, or a UID nobody has. Only the fixture
-    // itself answers a range of its UID alone.
+    // No confirmation: a fixture that ignores DISC_MUTE, or a UID nobody has.
     TUID again{};
     if (!Range.Single() && (Branch(TUIDRange{v, v}, again) != TDiscoveryReply::Decoded || again != UID)) {
-        fNobodyThere.insert(v); // the same answers meet again in every range holding both fixtures
+        fNobodyThere.insert(v);
         return TLoneAnswer::NotAlone;
     }
     fFound.insert(v);

@@ -14,8 +14,10 @@ inline constexpr int ResponderTurnaroundMs = 2;
 inline constexpr int UsbLatencyTimerMs = 16;
 inline constexpr int RequestAndAnswerOnWireMs = 4;
 inline constexpr int ClockRoundingMs = 2;
-inline constexpr int ReplyWindowMs =
-    ResponderTurnaroundMs + UsbLatencyTimerMs + RequestAndAnswerOnWireMs + ClockRoundingMs;
+constexpr int ReplyWindowMsFor(int LatencyTimerMs) {
+    return ResponderTurnaroundMs + LatencyTimerMs + RequestAndAnswerOnWireMs + ClockRoundingMs;
+}
+inline constexpr int ReplyWindowMs = ReplyWindowMsFor(UsbLatencyTimerMs);
 
 // The search gives up after this long, or after this many DISC_UNIQUE_BRANCH requests, whichever
 // comes first: a line that shows only noise would otherwise be halved for ever. 32 fixtures of one

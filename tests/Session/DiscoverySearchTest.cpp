@@ -129,6 +129,13 @@ INSTANTIATE_TEST_SUITE_P(
             },
             {"5A59:00000042", "5A59:12345678", "7000:00000001"},
             {"5A59:12345678"}},
+        // The fixture mutes itself, but its answer comes after the window has closed.
+        TSearchCase{"MuteAnswerTooLateForItsWindow",
+                    [] {
+                        LineWith({FixtureWithUID("5A59:12345678"), FixtureWithUID("5A59:00000042")});
+                        VC_InjectFault(1, VC_FAULT_SLOW_REPLY, CC_DISCOVERY_COMMAND, PID_DISC_MUTE, 1);
+                    },
+                    {"5A59:00000042", "5A59:12345678"}},
         TSearchCase{"OnlyNoiseStopsAtTheRequestLimit",
                     [] {
                         LineWith({});
