@@ -3,7 +3,6 @@
 #include "LineConstants.h"
 #include "Platform.h"
 
-#include <algorithm>
 #include <set>
 
 namespace {
@@ -56,8 +55,20 @@ class TDiscoverySearch {
 TDiscoverySearchResult TDiscoverySearch::Run() {
     fStartMs = Platform::TimeGetTime();
     BroadcastUnMute();
-    fPending.push_back(TUIDRange{UIDValue(NullUID), UIDValue(BroadcastUID)});
-    while (!fPending.empty() && MayGoOn()) {
+    const TUIDRange wholeRange{UIDValue(NullUID), UIDValue(BroadcastUID)};
+    fPending.push_back(wholeRange);
+    std::size_t foundAtLastCheck = 0;
+    for (;;) {
+        if (fPending.empty()) {
+            // After halving, the whole range is asked once more: a fixture whose answer was lost
+            // on the way is not muted and answers now. Nobody answering ends the search.
+            if (!fHalved || fFound.size() == foundAtLastCheck)
+                break;
+            foundAtLastCheck = fFound.size();
+            fPending.push_back(wholeRange);
+        }
+        if (!MayGoOn())
+            break;
         const TUIDRange range = fPending.back();
         if (SplitAroundNotMuted(range))
             continue;

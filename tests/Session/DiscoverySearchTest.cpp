@@ -199,8 +199,8 @@ TEST_F(DiscoverySearchWire, NobodyAnsweringIsTheFailedAttemptOfOld) {
     ExpectSent({Broadcast(PID_DISC_UN_MUTE), WholeRange()});
 }
 
-// A colliding answer is followed by the lower half of the range; the search ends with everybody
-// unmuted.
+// A colliding answer is followed by the lower half of the range; the search ends with one more
+// question over the whole range and everybody unmuted.
 TEST_F(DiscoverySearchWire, CollisionsAreHalvedLowerHalfFirstAndAllUnmutedAtTheEnd) {
     LoadExample("range-ends.json");
     auto ftd = OpenCable();
@@ -212,6 +212,9 @@ TEST_F(DiscoverySearchWire, CollisionsAreHalvedLowerHalfFirstAndAllUnmutedAtTheE
     EXPECT_EQ(sent[2].PID, PID_DISC_UNIQUE_BRANCH);
     EXPECT_EQ(sent[2].Data,
               (std::vector<std::uint8_t>{0, 0, 0, 0, 0, 0, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
+    // The whole range once more, for a fixture whose answer was lost, then everybody unmuted.
+    EXPECT_EQ(sent[sent.size() - 2].PID, PID_DISC_UNIQUE_BRANCH);
+    EXPECT_EQ(sent[sent.size() - 2].Data, WholeRange().Data);
     EXPECT_EQ(sent.back().PID, PID_DISC_UN_MUTE);
     EXPECT_EQ(sent.back().Destination, "FFFF:FFFFFFFF");
 }
