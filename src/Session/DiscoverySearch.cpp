@@ -36,6 +36,7 @@ class TDiscoverySearch {
     bool MayGoOn();
     bool SplitAroundNotMuted(const TUIDRange& Range);
     TLoneAnswer TakeLoneAnswer(const TUIDRange& Range, const TUID& UID);
+    bool AnswersAlone(const TUIDRange& Range, const TUID& UID);
     void Halve(const TUIDRange& Range);
 
     TFTD2XXWrapper& fFtd;
@@ -48,7 +49,7 @@ class TDiscoverySearch {
     std::vector<TUIDRange> fPending; // ranges still to ask; the next one last
     std::set<std::uint64_t> fFound;
     std::set<std::uint64_t> fNotMuted;
-    std::set<std::uint64_t> fNobodyThere; // UIDs formed by several answers at once
+    std::set<std::uint64_t> fFormedByCollision; // UIDs that several answers at once formed
     TRDMResponseData fReply{};
 };
 
@@ -89,8 +90,9 @@ TDiscoverySearchResult TDiscoverySearch::Run() {
     }
     // One fixture that answered, muted itself, and then silence (or silence at once) is the
     // discovery of a single fixture: the line carries nothing more. Its poll unmutes the fixture.
+    // A cable that failed carries nothing more.
     const bool oneOrNone = fBranchRequests <= 2 && fFound.size() <= 1 && fNotMuted.empty() && !fHalved;
-    if (!oneOrNone || fOutOfTime)
+    if ((!oneOrNone || fOutOfTime) && fFtd.LastFTD2XXError() == 0)
         BroadcastUnMute();
 
     TDiscoverySearchResult result;
@@ -158,20 +160,25 @@ bool TDiscoverySearch::SplitAroundNotMuted(const TUIDRange& Range) {
 }
 
 // One UID decoded. It stands for one fixture alone only if it lies in the range asked and the
-// fixture confirms it; otherwise the bytes of several fixtures happened to form it.
+// fixture confirms it; otherwise the answers of several fixtures happened to form it.
 TDiscoverySearch::TLoneAnswer TDiscoverySearch::TakeLoneAnswer(const TUIDRange& Range, const TUID& UID) {
     const std::uint64_t v = UIDValue(UID);
     if (!Range.Contains(v) || AddressesSeveral(UID))
         return TLoneAnswer::NotAlone;
+    // Answers that formed a UID once form it again in every range holding all of them; only a range
+    // of that UID alone is answered by nobody but its owner.
+    if (fFormedByCollision.contains(v) && !Range.Single())
+        return TLoneAnswer::NotAlone;
     if (fFound.contains(v)) {
-        // Muted before, and answering again: next time round the range is asked without it.
+        // Muted before, and answering again: a fixture that does not stay muted, which the next
+        // round asks around, or others whose answers form its UID.
+        if (!AnswersAlone(Range, UID)) {
+            fFormedByCollision.insert(v);
+            return TLoneAnswer::NotAlone;
+        }
         fNotMuted.insert(v);
         return TLoneAnswer::Found;
     }
-    // Answers that formed a UID nobody has meet again in every range holding all of them. Only a
-    // range of that UID alone is answered by nobody but its owner.
-    if (fNobodyThere.contains(v) && !Range.Single())
-        return TLoneAnswer::NotAlone;
     // A fixture muted by the first DISC_MUTE answers a second one too, should its first answer
     // have come too late for the window.
     if (MuteConfirmed(UID) || MuteConfirmed(UID)) {
@@ -181,14 +188,22 @@ TDiscoverySearch::TLoneAnswer TDiscoverySearch::TakeLoneAnswer(const TUIDRange& 
         return TLoneAnswer::Found;
     }
     // No confirmation: a fixture that ignores DISC_MUTE, or a UID nobody has.
-    TUID again{};
-    if (!Range.Single() && (Branch(TUIDRange{v, v}, again) != TDiscoveryReply::Decoded || again != UID)) {
-        fNobodyThere.insert(v);
+    if (!AnswersAlone(Range, UID)) {
+        fFormedByCollision.insert(v);
         return TLoneAnswer::NotAlone;
     }
     fFound.insert(v);
     fNotMuted.insert(v);
     return TLoneAnswer::Found;
+}
+
+// Whether the fixture with this UID answers by itself: asked alone in a range of its UID only.
+bool TDiscoverySearch::AnswersAlone(const TUIDRange& Range, const TUID& UID) {
+    if (Range.Single())
+        return true; // it just did
+    const std::uint64_t v = UIDValue(UID);
+    TUID again{};
+    return Branch(TUIDRange{v, v}, again) == TDiscoveryReply::Decoded && again == UID;
 }
 
 // Several answers at once: each half is asked in turn, the lower first. A single UID cannot be

@@ -4,7 +4,10 @@
 #include "SessionTestSupport.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 using namespace sessiontest;
 
@@ -52,6 +55,11 @@ std::vector<std::string> ConsecutiveUIDs() {
 const std::vector<std::uint8_t> QuickNoise{0xFE, 0xAA, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE,
                                            0xF0, 0x0F, 0x1E, 0x2D, 0x3C, 0x4B, 0x5A, 0x69, 0x78};
 const std::vector<std::uint8_t> SlowNoise{0x00, 0x7F, 0x3C};
+// A valid discovery answer of 5A59:FFFFFFFF: checksum 0x0AA9.
+const std::vector<std::uint8_t> ManufacturerBroadcastAnswer{
+    0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xAA,                         // preamble, separator
+    0xFA, 0x5F, 0xFB, 0x5D, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, // 5A59:FFFFFFFF
+    0xAA, 0x5F, 0xAB, 0xFD};
 
 struct TSearchCase {
     const char* Name;
@@ -116,6 +124,13 @@ INSTANTIATE_TEST_SUITE_P(
         TSearchCase{"CollisionFormingAUIDNotOnTheLine",
                     [] { LoadExample("phantom-collision.json"); },
                     {"5A59:00001006", "5A59:0000100C"}},
+        // The same collision forms the UID of a fixture found before, which stays muted.
+        TSearchCase{"CollisionFormingAFixtureFoundBefore",
+                    [] {
+                        LineWith({FixtureWithUID("5A59:00001004"), FixtureWithUID("5A59:00001006"),
+                                  FixtureWithUID("5A59:0000100C")});
+                    },
+                    {"5A59:00001004", "5A59:00001006", "5A59:0000100C"}},
         TSearchCase{"FixtureIgnoringDiscMute",
                     [] { LoadExample("ignores-disc-mute.json"); },
                     {"5A59:00000042", "5A59:12345678"},
@@ -140,6 +155,17 @@ INSTANTIATE_TEST_SUITE_P(
                     [] {
                         LineWith({});
                         VC_SetLineNoise(0, QuickNoise.data(), static_cast<int>(QuickNoise.size()));
+                    },
+                    {},
+                    {},
+                    true,
+                    TDiscoverySearchLimits{60000, 300, SearchTiming::ReplyWindowMs}},
+        // Noise that decodes to "every fixture of manufacturer 5A59": no fixture, and never muted.
+        TSearchCase{"NoiseFormingAManufacturerBroadcastIsNoFixture",
+                    [] {
+                        LineWith({FixtureWithUID("5A59:00000042")});
+                        VC_SetLineNoise(0, ManufacturerBroadcastAnswer.data(),
+                                        static_cast<int>(ManufacturerBroadcastAnswer.size()));
                     },
                     {},
                     {},
@@ -236,16 +262,26 @@ TEST_F(DiscoverySearchWire, OnlyNoiseStopsAtTheDeadline) {
     EXPECT_LT(branches, SearchTiming::MaxBranchRequests / 10);
 }
 
-// A driver failure ends the search at once; the caller finds the status in the wrapper.
+// A driver failure ends the search at once, with nothing more sent; the caller finds the status in
+// the wrapper. The line shows only noise, so the search would go on for its whole deadline.
 TEST_F(DiscoverySearchWire, ACableLostInTheMiddleEndsTheSearch) {
-    LoadExample("32-consecutive.json");
+    LineWith({});
+    VC_SetLineNoise(0, SlowNoise.data(), static_cast<int>(SlowNoise.size()));
     auto ftd = OpenCable();
-    VC_FailCall("FT_GetStatus", 4, -1);
+    VC_CaptureClear();
+    std::atomic<std::uint64_t> writesAtUnplug{0};
+    std::thread unplug([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (VC_CaptureCount() < 20 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::yield();
+        writesAtUnplug = VC_CallCount("FT_Write");
+        VC_SetCablePlugged(0, 0);
+    });
     const TDiscoverySearchResult result = RunDiscoverySearch(*ftd, CableIndex);
+    unplug.join();
     EXPECT_NE(ftd->LastFTD2XXError(), 0u);
     EXPECT_FALSE(result.OutOfTime);
-    EXPECT_LE(VC_CallCount("FT_Write"), 10u);
-    VC_FailCall("FT_GetStatus", 0, 0);
+    EXPECT_LE(VC_CallCount("FT_Write") - writesAtUnplug, 2u) << "at most the request under way";
 }
 
 } // namespace
