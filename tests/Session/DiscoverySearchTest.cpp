@@ -61,6 +61,22 @@ const std::vector<std::uint8_t> ManufacturerBroadcastAnswer{
     0xFA, 0x5F, 0xFB, 0x5D, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, // 5A59:FFFFFFFF
     0xAA, 0x5F, 0xAB, 0xFD};
 
+// An acknowledged DISC_MUTE, control field 0, from `Source` to the controller.
+std::vector<std::uint8_t> MuteAnswerFrom(const std::string& Source) {
+    std::vector<std::uint8_t> reply{0xCC, 0x01, 26};
+    reply.insert(reply.end(), std::begin(ControllerUID.Bytes), std::end(ControllerUID.Bytes));
+    const TUID source = UID(Source);
+    reply.insert(reply.end(), std::begin(source.Bytes), std::end(source.Bytes));
+    reply.insert(reply.end(), {0x00, RESPONSE_TYPE_ACK, 0x00, 0x00, 0x00, CC_DISCOVERY_COMMAND_RESPONSE, 0x00,
+                               0x02, 0x02, 0x00, 0x00});
+    std::uint16_t sum = 0;
+    for (const std::uint8_t b : reply)
+        sum = static_cast<std::uint16_t>(sum + b);
+    reply.push_back(static_cast<std::uint8_t>(sum >> 8));
+    reply.push_back(static_cast<std::uint8_t>(sum & 0xFF));
+    return reply;
+}
+
 struct TSearchCase {
     const char* Name;
     std::function<void()> SetUpLine;
@@ -151,6 +167,16 @@ INSTANTIATE_TEST_SUITE_P(
                         VC_InjectFault(1, VC_FAULT_SLOW_REPLY, CC_DISCOVERY_COMMAND, PID_DISC_MUTE, 1);
                     },
                     {"5A59:00000042", "5A59:12345678"}},
+        // Both answers to its DISC_MUTE come from another UID: the fixture is not believed, and
+        // having muted itself it does not answer again.
+        TSearchCase{"MuteAnswersFromAnotherUIDConfirmNothing",
+                    [] {
+                        LineWith({FixtureWithUID("5A59:12345678"), FixtureWithUID("5A59:00000042")});
+                        const std::vector<std::uint8_t> reply = MuteAnswerFrom("5A59:00000099");
+                        VC_SetRawReply(1, reply.data(), static_cast<int>(reply.size()), CC_DISCOVERY_COMMAND,
+                                       PID_DISC_MUTE, 2);
+                    },
+                    {"5A59:12345678"}},
         TSearchCase{"OnlyNoiseStopsAtTheRequestLimit",
                     [] {
                         LineWith({});
@@ -217,11 +243,14 @@ TEST_F(DiscoverySearchWire, OneFixtureCostsOneMuteAndOneMoreQuestion) {
                 WholeRange()});
 }
 
+// The same two requests, with the same 40 ms pause and 100 ms reply window.
 TEST_F(DiscoverySearchWire, NobodyAnsweringIsTheFailedAttemptOfOld) {
     VC_RemoveFixture(0);
     auto ftd = OpenCable();
     VC_CaptureClear();
+    const std::uint32_t start = Platform::TimeGetTime();
     EXPECT_TRUE(RunDiscoverySearch(*ftd, CableIndex).UIDs.empty());
+    EXPECT_GE(Platform::TimeGetTime() - start, 140u);
     ExpectSent({Broadcast(PID_DISC_UN_MUTE), WholeRange()});
 }
 
