@@ -55,11 +55,11 @@ std::vector<std::string> ConsecutiveUIDs() {
 const std::vector<std::uint8_t> QuickNoise{0xFE, 0xAA, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE,
                                            0xF0, 0x0F, 0x1E, 0x2D, 0x3C, 0x4B, 0x5A, 0x69, 0x78};
 const std::vector<std::uint8_t> SlowNoise{0x00, 0x7F, 0x3C};
-// A valid discovery answer of 5A59:FFFFFFFF: checksum 0x0AA9.
+// A valid discovery answer of 0000:FFFFFFFF, "every fixture of manufacturer 0000": checksum 0x09F6.
 const std::vector<std::uint8_t> ManufacturerBroadcastAnswer{
     0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xFE, 0xAA,                         // preamble, separator
-    0xFA, 0x5F, 0xFB, 0x5D, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, // 5A59:FFFFFFFF
-    0xAA, 0x5F, 0xAB, 0xFD};
+    0xAA, 0x55, 0xAA, 0x55, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, // 0000:FFFFFFFF
+    0xAB, 0x5D, 0xFE, 0xF7};
 
 // An acknowledged DISC_MUTE, control field 0, from `Source` to the controller.
 std::vector<std::uint8_t> MuteAnswerFrom(const std::string& Source) {
@@ -186,10 +186,11 @@ INSTANTIATE_TEST_SUITE_P(
                     {},
                     true,
                     TDiscoverySearchLimits{60000, 300, SearchTiming::ReplyWindowMs}},
-        // Noise that decodes to "every fixture of manufacturer 5A59": no fixture, and never muted.
+        // Noise that decodes to "every fixture of manufacturer 0000": no fixture, and no DISC_MUTE
+        // to it, which would silence every such fixture.
         TSearchCase{"NoiseFormingAManufacturerBroadcastIsNoFixture",
                     [] {
-                        LineWith({FixtureWithUID("5A59:00000042")});
+                        LineWith({FixtureWithUID("7000:00000001")});
                         VC_SetLineNoise(0, ManufacturerBroadcastAnswer.data(),
                                         static_cast<int>(ManufacturerBroadcastAnswer.size()));
                     },
