@@ -16,6 +16,28 @@ std::string Cell(const std::optional<double>& value, const char* format) {
 }
 } // namespace
 
+void Runs::Add(double wallMs, double cpuMs, double waitingMs, double calls, double floorMs) {
+    Wall.push_back(wallMs);
+    Cpu.push_back(cpuMs);
+    Waiting.push_back(waitingMs);
+    Calls.push_back(calls);
+    Floor.push_back(floorMs);
+}
+
+Row Runs::ToRow(const std::string& what, const std::string& latency) const {
+    Row row;
+    row.What = what;
+    row.Latency = latency;
+    row.WallMs = Median(Wall);
+    if (!Wall.empty())
+        row.BestMs = *std::min_element(Wall.begin(), Wall.end());
+    row.FloorMs = Median(Floor);
+    row.CpuMs = Median(Cpu);
+    row.WaitingMs = Median(Waiting);
+    row.D2XXCalls = Median(Calls);
+    return row;
+}
+
 void PrintHeader() {
     std::printf("| Measurement | USB latency | Wall ms | Best ms | Floor ms | Wall/floor | Tool CPU ms | "
                 "Waiting for CPU ms | CPU share | "

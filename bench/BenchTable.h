@@ -21,6 +21,14 @@ struct Row {
     std::optional<double> PerSecond; // polls per second
 };
 
+// The measured runs of one row: its wall times (median and best), and the medians of the rest.
+struct Runs {
+    std::vector<double> Wall, Cpu, Waiting, Calls, Floor;
+    void Add(double wallMs, double cpuMs, double waitingMs, double calls, double floorMs);
+    bool Empty() const { return Wall.empty(); }
+    Row ToRow(const std::string& what, const std::string& latency) const;
+};
+
 void PrintHeader();
 void PrintRow(const Row& row);
 

@@ -29,10 +29,12 @@ RequestKind KindOf(const VC_Packet& p) {
     return kind;
 }
 
-LineFloor FloorOfCapture(const VC_Timing& timing, int first, int last, WaitScope scope) {
+LineFloor FloorOfCapture(const VC_Timing& timing, int first, int last, WaitScope scope, int searchWindowMs) {
     LineFloor floor;
     const double byteMs = timing.byte_us / 1000.0;
     const bool stateMachine = scope == WaitScope::StateMachine;
+    const bool search = scope == WaitScope::DiscoverySearch;
+    bool firstQuestion = true;
     VC_Packet packet{};
     VC_Packet next{};
     for (int i = first; i < last; ++i) {
@@ -59,9 +61,14 @@ LineFloor FloorOfCapture(const VC_Timing& timing, int first, int last, WaitScope
         } else if (kind.rdm && kind.cc == CC_DISCOVERY_COMMAND && kind.pid == PID_DISC_UNIQUE_BRANCH) {
             if (stateMachine)
                 floor.WaitMs += answered ? RDMLine::SettleAfterDiscoveryMs : RDMLine::DiscoveryReplyWindowMs;
+            if (search && !answered)
+                floor.WaitMs += firstQuestion ? RDMLine::DiscoveryReplyWindowMs : searchWindowMs;
+            firstQuestion = false;
         } else if (kind.rdm) {
             if (stateMachine && !answered)
                 floor.WaitMs += RDMLine::ReplyTimeoutMs;
+            if (search && !answered)
+                floor.WaitMs += searchWindowMs;
         } else if (packet.length > 0 && packet.bytes[0] == RDMLine::DMXStartCode && stateMachine) {
             pauseWhileSending(RDMLine::IdleFrameGapMs);
         }

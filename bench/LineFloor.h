@@ -18,9 +18,10 @@ struct RequestKind {
 };
 RequestKind KindOf(const VC_Packet& packet);
 
-// Which prescribed waits count: those of the cable layer's transactions alone, or also those the
-// fixture state machine adds around discovery.
-enum class WaitScope { Transactions, StateMachine };
+// Which prescribed waits count: those of the cable layer's transactions alone, also those the
+// fixture state machine adds around discovery, or the reply windows of the discovery search (the
+// first question's 100 ms, then the search's own window for every unanswered request).
+enum class WaitScope { Transactions, StateMachine, DiscoverySearch };
 
 struct LineFloor {
     double WireMs = 0; // requests and replies on the wire, turnarounds, USB latencies
@@ -30,7 +31,9 @@ struct LineFloor {
     double TotalMs() const { return WireMs + WaitMs; }
 };
 
-// The floor of the captured packets with indices first .. last - 1.
-LineFloor FloorOfCapture(const VC_Timing& timing, int first, int last, WaitScope scope);
+// The floor of the captured packets with indices first .. last - 1. `searchWindowMs` is the
+// search's reply window (WaitScope::DiscoverySearch only).
+LineFloor FloorOfCapture(const VC_Timing& timing, int first, int last, WaitScope scope,
+                         int searchWindowMs = 0);
 
 } // namespace bench

@@ -44,11 +44,7 @@ bench::Row Measure(const std::string& what, const VC_Timing& timing,
         answered = transaction();
     if (!answered)
         throw std::runtime_error(what + ": the transaction failed");
-    std::vector<double> wall;
-    std::vector<double> cpu;
-    std::vector<double> waiting;
-    std::vector<double> calls;
-    std::vector<double> floor;
+    bench::Runs runs;
     int failed = 0;
     for (int i = 0; i < Repetitions; ++i) {
         const int captureStart = VC_CaptureCount();
@@ -64,26 +60,15 @@ bench::Row Measure(const std::string& what, const VC_Timing& timing,
             PrintCapture(captureStart, VC_CaptureCount());
             continue;
         }
-        wall.push_back(wallMs);
-        cpu.push_back(cpuMs);
-        waiting.push_back(watch.Waiting());
-        calls.push_back(static_cast<double>(VC_CallCount("*") - callsStart));
-        floor.push_back(
+        runs.Add(
+            wallMs, cpuMs, watch.Waiting(), static_cast<double>(VC_CallCount("*") - callsStart),
             bench::FloorOfCapture(timing, captureStart, VC_CaptureCount(), bench::WaitScope::Transactions)
                 .TotalMs());
     }
-    if (wall.empty())
+    if (runs.Empty())
         throw std::runtime_error(what + ": every transaction failed");
-    bench::Row row;
-    row.What = failed == 0 ? what : what + " (" + std::to_string(failed) + " failed)";
-    row.Latency = bench::LatencyText(timing);
-    row.WallMs = bench::Median(wall);
-    row.BestMs = *std::min_element(wall.begin(), wall.end());
-    row.FloorMs = bench::Median(floor);
-    row.CpuMs = bench::Median(cpu);
-    row.WaitingMs = bench::Median(waiting);
-    row.D2XXCalls = bench::Median(calls);
-    return row;
+    return runs.ToRow(failed == 0 ? what : what + " (" + std::to_string(failed) + " failed)",
+                      bench::LatencyText(timing));
 }
 
 void MeasureAt(std::uint32_t usbLatencyUs) {

@@ -142,36 +142,20 @@ class TWindowSession : public QObject {
 
 void MeasureReady(int personalities, std::uint32_t usbLatencyUs) {
     const VC_Timing timing = bench::LineTiming(usbLatencyUs);
-    std::vector<double> wall;
-    std::vector<double> floor;
-    std::vector<double> cpu;
-    std::vector<double> waiting;
-    std::vector<double> calls;
+    bench::Runs runs;
     for (int i = 0; i < ReadyRepetitions; ++i) {
         bench::SetUpLine(timing, bench::FixtureWithPersonalities(personalities));
         TWindowSession session(false);
         if (!session.Run())
             throw std::runtime_error("the window never showed Ready");
         const Stretch& s = session.ToReady();
-        wall.push_back(s.Wall());
-        cpu.push_back(s.ThreadCpu());
-        waiting.push_back(s.Waiting());
-        calls.push_back(s.Calls());
-        floor.push_back(
-            bench::FloorOfCapture(timing, s.from.capture, s.to.capture, bench::WaitScope::StateMachine)
-                .TotalMs());
+        runs.Add(s.Wall(), s.ThreadCpu(), s.Waiting(), s.Calls(),
+                 bench::FloorOfCapture(timing, s.from.capture, s.to.capture, bench::WaitScope::StateMachine)
+                     .TotalMs());
     }
-    bench::Row row;
-    row.What = "bootstrap to Ready, " + std::to_string(personalities) + " personalit" +
-               (personalities == 1 ? "y" : "ies");
-    row.Latency = bench::LatencyText(timing);
-    row.WallMs = bench::Median(wall);
-    row.BestMs = *std::min_element(wall.begin(), wall.end());
-    row.FloorMs = bench::Median(floor);
-    row.CpuMs = bench::Median(cpu);
-    row.WaitingMs = bench::Median(waiting);
-    row.D2XXCalls = bench::Median(calls);
-    bench::PrintRow(row);
+    bench::PrintRow(runs.ToRow("bootstrap to Ready, " + std::to_string(personalities) + " personalit" +
+                                   (personalities == 1 ? "y" : "ies"),
+                               bench::LatencyText(timing)));
 }
 
 int CountPolls(int first, int last) {

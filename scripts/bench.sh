@@ -9,7 +9,7 @@ bash scripts/install-deps.sh >&2
 build=${ZYL_BENCH_BUILD_DIR:-build-bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZYL_WARNINGS_AS_ERRORS=ON \
   -DZYL_BUILD_TESTS=OFF -DZYL_BUILD_BENCH=ON >&2
-cmake --build "$build" -j2 --target bench_transactions bench_window bench_startup >&2
+cmake --build "$build" -j2 --target bench_transactions bench_discovery bench_window bench_startup >&2
 
 # Offscreen windows; a private runtime folder keeps Qt from warning about a missing one.
 export QT_QPA_PLATFORM=offscreen
@@ -28,5 +28,6 @@ echo "Load average before the run: $(cut -d' ' -f1-3 /proc/loadavg) on $(nproc) 
 echo
 bin=$build/bench-bin
 "${run[@]}" "$bin/bench_transactions"
+"${run[@]}" "$bin/bench_discovery" --rows-only
 "${run[@]}" "$bin/bench_window" --rows-only
 "${run[@]}" "$bin/bench_startup" --rows-only

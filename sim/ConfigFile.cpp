@@ -91,12 +91,23 @@ Uid readUid(const json& value, const std::string& where) {
     return uidFromWord(static_cast<uint16_t>(manufacturer), static_cast<uint32_t>(device));
 }
 
+int readDiscMute(const json& value, const std::string& where) {
+    const std::string text = value.is_string() ? value.get<std::string>() : std::string();
+    if (text == "obeys")
+        return VC_DISC_MUTE_OBEYS;
+    if (text == "ignores")
+        return VC_DISC_MUTE_IGNORES;
+    if (text == "answers only")
+        return VC_DISC_MUTE_ANSWERS_ONLY;
+    throw ConfigError(where + ".disc_mute must be \"obeys\", \"ignores\" or \"answers only\"");
+}
+
 VC_FixtureConfig readFixture(const json& object, const std::string& where, bool& silent) {
     allowOnly(object, where,
               {"uid", "model_id", "product_category", "software_version", "model_description",
                "software_label", "start_address", "current_personality", "personalities", "sensor_count",
                "supports_model_description", "supports_status_led", "status_led", "muted", "silent",
-               "busy_after_set_ms"});
+               "busy_after_set_ms", "disc_mute"});
     VC_FixtureConfig fixture = defaultFixtureConfig();
     if (object.contains("uid")) {
         const Uid uid = readUid(object["uid"], where);
@@ -130,6 +141,8 @@ VC_FixtureConfig readFixture(const json& object, const std::string& where, bool&
     readField(object, "status_led", fixture.status_led, where);
     readFlag(object, "muted", fixture.muted, where);
     readField(object, "busy_after_set_ms", fixture.busy_after_set_ms, where);
+    if (object.contains("disc_mute"))
+        fixture.disc_mute = readDiscMute(object["disc_mute"], where);
     int silentFlag = 0;
     readFlag(object, "silent", silentFlag, where);
     silent = silentFlag != 0;

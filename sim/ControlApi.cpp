@@ -88,6 +88,11 @@ int VC_SetFixture(int fixture, const VC_FixtureConfig* in) {
 void VC_SetFixtureSilent(int fixture, int silent) {
     Simulator::instance().setFixtureSilent(fixture, silent != 0);
 }
+void VC_SetLineNoise(int cable, const uint8_t* bytes, int length) {
+    if (length < 0 || length > VC_RAW_REPLY_MAX_BYTES || (length > 0 && !bytes))
+        return;
+    Simulator::instance().setLineNoise(cable, vcable::Bytes(bytes, bytes + length));
+}
 
 void VC_InjectFault(int fixture, int fault, int cc, int pid, int count) {
     Simulator::instance().injectFault(fixture, fault, cc, pid, count);

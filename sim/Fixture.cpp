@@ -70,6 +70,7 @@ VC_FixtureConfig defaultFixtureConfig() {
     config.status_led = 0xFF;
     config.muted = 0;
     config.busy_after_set_ms = 2000;
+    config.disc_mute = VC_DISC_MUTE_OBEYS;
     return config;
 }
 
@@ -81,6 +82,8 @@ VC_FixtureConfig sanitizedFixtureConfig(const VC_FixtureConfig& in) {
     for (VC_Personality& p : config.personalities)
         terminate(p.name, sizeof p.name);
     config.muted = config.muted ? 1 : 0;
+    if (config.disc_mute != VC_DISC_MUTE_IGNORES && config.disc_mute != VC_DISC_MUTE_ANSWERS_ONLY)
+        config.disc_mute = VC_DISC_MUTE_OBEYS;
     return config;
 }
 
@@ -122,6 +125,8 @@ bool Fixture::willReply(const Request& request) const {
     case rdm::kDiscoveryCommand:
         if (request.pid == rdm::kDiscUniqueBranch)
             return request.data.size() == 12 && !config_.muted && inDiscoveryRange(request);
+        if (request.pid == rdm::kDiscMute && config_.disc_mute == VC_DISC_MUTE_IGNORES)
+            return false;
         if (request.pid == rdm::kDiscMute || request.pid == rdm::kDiscUnMute)
             return request.data.empty() && toMe;
         return false;
@@ -157,7 +162,9 @@ Bytes Fixture::handleDiscovery(const Request& request) {
     case rdm::kDiscUnMute: {
         if (!request.data.empty())
             return {};
-        config_.muted = request.pid == rdm::kDiscMute ? 1 : 0;
+        const bool mute = request.pid == rdm::kDiscMute;
+        if (!mute || config_.disc_mute == VC_DISC_MUTE_OBEYS)
+            config_.muted = mute ? 1 : 0;
         Bytes controlField;
         appendWord(controlField, 0x0000);
         return ack(request, controlField);

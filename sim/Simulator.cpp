@@ -236,6 +236,8 @@ std::vector<FaultedAnswer> Simulator::respond(int cable, const Bytes& packet, Na
         else
             answers.push_back(applyFault(fault, *request, std::move(answer), fixture.uid()));
     }
+    if (const Bytes& noise = cables_.at(static_cast<std::size_t>(cable))->noise; !noise.empty())
+        answers.push_back(FaultedAnswer{noise, 0});
     return answers;
 }
 
@@ -787,6 +789,13 @@ void Simulator::setFixtureSilent(int fixture, bool silent) {
     const auto it = fixtures_.find(fixture);
     if (it != fixtures_.end())
         it->second.setSilent(silent);
+}
+
+void Simulator::setLineNoise(int cable, const Bytes& noise) {
+    std::lock_guard lock(mutex_);
+    ensureInitialized(true);
+    if (cable >= 0 && cable < static_cast<int>(cables_.size()))
+        cables_[static_cast<std::size_t>(cable)]->noise = noise;
 }
 
 void Simulator::injectFault(int fixture, int fault, int commandClass, int pid, int count) {

@@ -105,6 +105,7 @@ class Simulator {
     int getFixture(int fixture, VC_FixtureConfig& out);
     int setFixture(int fixture, const VC_FixtureConfig& config);
     void setFixtureSilent(int fixture, bool silent);
+    void setLineNoise(int cable, const Bytes& noise);
     void injectFault(int fixture, int fault, int commandClass, int pid, int count);
     void clearFaults();
     int captureCount();
@@ -120,6 +121,7 @@ class Simulator {
         bool kernelDriverBound = true; // the serial driver claims every FT232R when it is plugged in
         int kernelDriverDetaches = 0;  // since the cable was added
         std::unique_ptr<Line> line;
+        Bytes noise; // on the line after every RDM request (VC_SetLineNoise)
         // What the controller set since opening, beside the line's own rate and format.
         VC_CableSettings settings{};
     };

@@ -135,7 +135,15 @@ typedef struct VC_FixtureConfig {
     /* After a SET that it stores (start address, personality, status LED) the fixture writes its
      * memory and hears nothing for this long; VEK-340: 2000 ms. */
     uint32_t busy_after_set_ms;
+    int disc_mute; /* VC_DiscMute: how the fixture takes DISC_MUTE */
 } VC_FixtureConfig;
+
+/* How a fixture takes DISC_MUTE addressed to it. Either way a DISC_UN_MUTE unmutes it as usual. */
+enum VC_DiscMute {
+    VC_DISC_MUTE_OBEYS = 0,       /* mutes itself and answers */
+    VC_DISC_MUTE_IGNORES = 1,     /* neither answers nor mutes: it goes on answering DISC_UNIQUE_BRANCH */
+    VC_DISC_MUTE_ANSWERS_ONLY = 2 /* answers as if muted, and goes on answering DISC_UNIQUE_BRANCH */
+};
 
 VC_API void VC_DefaultFixture(VC_FixtureConfig* out); /* a VEK-340 */
 /* Puts a fixture on a cable's line; returns the fixture id. */
@@ -146,6 +154,12 @@ VC_API int VC_GetFixture(int fixture, VC_FixtureConfig* out);
 VC_API int VC_SetFixture(int fixture, const VC_FixtureConfig* in);
 /* A silent fixture hears everything and answers nothing. */
 VC_API void VC_SetFixtureSilent(int fixture, int silent);
+
+/* ---- Noise on the line ------------------------------------------------------------------------ */
+/* Puts `length` bytes (at most VC_RAW_REPLY_MAX_BYTES) on a cable's line after every RDM request
+ * the controller sends, as a faulty device or a bad termination would, whether or not a fixture
+ * answers; answers starting with it are ANDed with it. Length 0 ends it; VC_Reset and VC_Clear too. */
+VC_API void VC_SetLineNoise(int cable, const uint8_t* bytes, int length);
 
 /* ---- Faults on replies ------------------------------------------------------------------------ */
 enum VC_Fault {

@@ -183,16 +183,19 @@ bool TFTD2XXWrapper::PollByte(int devIdx, std::uint8_t& byte) {
 
 // Collects a reply into an emptied Reply: received bytes are dropped until `StartByte`, stored from
 // it on until `Ends` says the reply is over or more than `LimitMs` have passed since collection
-// began. Reply.ResponseTimeMs gets the time it took.
-void TFTD2XXWrapper::CollectReply(int devIdx, std::uint8_t StartByte, std::uint32_t LimitMs,
-                                  bool (*Ends)(const TRDMResponseData&), TRDMResponseData& Reply) {
+// began. Reply.ResponseTimeMs gets the time it took. Returns how many bytes were received, those
+// dropped before the start byte included.
+int TFTD2XXWrapper::CollectReply(int devIdx, std::uint8_t StartByte, std::uint32_t LimitMs,
+                                 bool (*Ends)(const TRDMResponseData&), TRDMResponseData& Reply) {
     const std::uint32_t start = Platform::TimeGetTime();
     std::memset(&Reply, 0, sizeof(Reply));
+    int received = 0;
     // Takes one byte if one is waiting; bytes before the start byte are not part of the reply.
     const auto takeByte = [&] {
         std::uint8_t byte = 0;
         if (!PollByte(devIdx, byte))
             return false;
+        ++received;
         if (Reply.ResponseLen > 0 || byte == StartByte)
             Reply.Raw[Reply.ResponseLen++] = byte;
         return true;
@@ -211,6 +214,7 @@ void TFTD2XXWrapper::CollectReply(int devIdx, std::uint8_t StartByte, std::uint3
     for (int late = 0; late <= RDMLine::MaxStoredReplyLen && !Ends(Reply) && takeByte(); ++late) {
     }
     Reply.ResponseTimeMs = elapsed;
+    return received;
 }
 
 namespace {
@@ -269,13 +273,20 @@ bool TFTD2XXWrapper::SendRDMCommand(int DevIdx, const void* pData, int DataLengt
 
 bool TFTD2XXWrapper::DiscoveryCommand(int DevIdx, const TRDMDiscoveryUniqueBranch& Discovery, TUID& UID,
                                       int TimeOut) {
+    return DiscoveryBranch(DevIdx, Discovery, UID, TimeOut) == TDiscoveryReply::Decoded;
+}
+
+TDiscoveryReply TFTD2XXWrapper::DiscoveryBranch(int DevIdx, const TRDMDiscoveryUniqueBranch& Discovery,
+                                                TUID& UID, int TimeOut) {
     if (!IsValidInterface(DevIdx))
-        return false;
+        return TDiscoveryReply::None;
     RefreshSuspension suspension(*this, DevIdx, true);
 
     SendRequestForReply(DevIdx, &Discovery.CommandData(), Discovery.MessageLength() + 2);
     const std::uint32_t limit = TimeOut < 0 ? 0 : static_cast<std::uint32_t>(TimeOut);
     TRDMResponseData response;
-    CollectReply(DevIdx, RDM_DISCOVERY_SEPARATOR, limit, DiscoveryReplyEnds, response);
-    return DecodeDiscoveryResponse(UID, response);
+    const int received = CollectReply(DevIdx, RDM_DISCOVERY_SEPARATOR, limit, DiscoveryReplyEnds, response);
+    if (DecodeDiscoveryResponse(UID, response))
+        return TDiscoveryReply::Decoded;
+    return received > 0 ? TDiscoveryReply::Garbled : TDiscoveryReply::None;
 }

@@ -33,6 +33,10 @@ extern const TDMXBuffer DMXBuffer; // all-zero idle frame
 
 class TFTD2XXWrapper;
 
+// What came back to a DISC_UNIQUE_BRANCH: nothing at all, bytes that do not decode (replies on top
+// of each other, or noise), or one UID.
+enum class TDiscoveryReply { None, Garbled, Decoded };
+
 // Callback of every wrapper's 1 ms timer: counts the tick, keeps the thread's real-time registration
 // and the timer resolution as requested, and refreshes DMX for the active wrapper. `user` is the
 // wrapper that started the timer; only the active wrapper's own timer serves it.
@@ -113,6 +117,9 @@ class TFTD2XXWrapper {
                                 std::uint32_t Timeout);
     bool SendRDMCommand(int DevIdx, const void* pData, int DataLength, bool EnableRx);
     bool DiscoveryCommand(int DevIdx, const TRDMDiscoveryUniqueBranch& Discovery, TUID& UID, int TimeOut);
+    // DiscoveryCommand that also tells silence from bytes that do not decode.
+    TDiscoveryReply DiscoveryBranch(int DevIdx, const TRDMDiscoveryUniqueBranch& Discovery, TUID& UID,
+                                    int TimeOut);
 
     // Background refresh
     bool DMXStreamDisabled() const;
@@ -145,8 +152,8 @@ class TFTD2XXWrapper {
     bool SuspendRefresh();
     void SendRequestForReply(int devIdx, const void* pData, int Length);
     bool PollByte(int devIdx, std::uint8_t& byte);
-    void CollectReply(int devIdx, std::uint8_t StartByte, std::uint32_t LimitMs,
-                      bool (*Ends)(const TRDMResponseData&), TRDMResponseData& Reply);
+    int CollectReply(int devIdx, std::uint8_t StartByte, std::uint32_t LimitMs,
+                     bool (*Ends)(const TRDMResponseData&), TRDMResponseData& Reply);
 
     Platform::LibraryHandle hDLL = nullptr;
     std::string fDLLName;

@@ -23,6 +23,7 @@ std::optional<TDeviceInfoReply> DecodeDeviceInfo(const TRDMResponseData& Respons
     reply.DeviceModelID = GetBE16(info.DeviceModelID);
     reply.SoftwareVersionId = info.SoftwareVersionId;
     reply.SensorCount = info.SensorCount;
+    reply.DMX512Footprint = GetBE16(info.DMX512Footprint);
     reply.DMX512StartAdr = GetBE16(info.DMX512StartAdr);
     reply.DMX512PersonalityCurrent = info.DMX512PersonalityCurrent;
     reply.DMX512PersonalityTotal = info.DMX512PersonalityTotal;

@@ -15,6 +15,7 @@ struct TDeviceInfoReply {
     std::uint16_t DeviceModelID = 0;
     TSoftwareVersionID SoftwareVersionId{}; // the four bytes in wire order
     std::uint8_t SensorCount = 0;
+    std::uint16_t DMX512Footprint = 0; // slots of the current personality
     std::uint16_t DMX512StartAdr = 0;
     std::uint8_t DMX512PersonalityCurrent = 0; // 1-based
     std::uint8_t DMX512PersonalityTotal = 0;

@@ -279,6 +279,27 @@ TEST_F(Transactions, DiscoveryDecodesTheAnsweringFixture) {
     EXPECT_FALSE(wrapper->DiscoveryCommand(0, branch, found, 100));
 }
 
+// The search needs to know whether anybody answered at all: bytes that never form a reply still
+// mean somebody is there, silence means nobody is.
+TEST_F(Transactions, ABranchTellsSilenceFromBytesThatDoNotDecode) {
+    TRDMDiscoveryUniqueBranch branch(NullUID, BroadcastUID);
+    branch.Finalize();
+    TUID found{};
+    EXPECT_EQ(wrapper->DiscoveryBranch(0, branch, found, 100), TDiscoveryReply::Decoded);
+    EXPECT_EQ(found, uid);
+
+    VC_InjectFault(0, VC_FAULT_COLLISION, -1, -1, 1);
+    EXPECT_EQ(wrapper->DiscoveryBranch(0, branch, found, 100), TDiscoveryReply::Garbled);
+
+    const std::uint8_t noSeparator[] = {0xFE, 0x00, 0x7F, 0x12};
+    VC_SetRawReply(0, noSeparator, sizeof(noSeparator), DISCOVERY_COMMAND, -1, 1);
+    EXPECT_EQ(wrapper->DiscoveryBranch(0, branch, found, 100), TDiscoveryReply::Garbled);
+
+    VC_SetFixtureSilent(0, 1);
+    EXPECT_EQ(wrapper->DiscoveryBranch(0, branch, found, 100), TDiscoveryReply::None);
+    EXPECT_EQ(wrapper->DiscoveryBranch(1, branch, found, 100), TDiscoveryReply::None) << "no cable there";
+}
+
 // On a busy machine the collecting thread can fall behind: here each look at the receive queue
 // takes 10 ms, so when the window closes most of a reply that came in time is still waiting in the
 // driver. Those bytes arrived in time and are taken; nothing that arrives later is waited for.

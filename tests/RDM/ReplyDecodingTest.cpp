@@ -54,20 +54,22 @@ TEST(ReplyDecodingTest, DeviceInfo) {
         const char* Name;
         TRDMResponseData Reply;
         bool Decoded;
-        std::uint16_t Model, StartAddress;
+        std::uint16_t Model, StartAddress, Footprint;
         std::uint8_t Current, Total, Sensors;
     };
     const TCase cases[] = {
-        {"AllNineteenBytes", Reply(DeviceInfo), true, 0x0067, 37, 2, 3, 1},
-        {"ModelHighByteFirst", Reply(DeviceInfoWith(2, {0xFF, 0xFE})), true, 0xFFFE, 37, 2, 3, 1},
-        {"AddressHighByteFirst", Reply(DeviceInfoWith(14, {0x02, 0x00})), true, 0x0067, 512, 2, 3, 1},
+        {"AllNineteenBytes", Reply(DeviceInfo), true, 0x0067, 37, 32, 2, 3, 1},
+        {"ModelHighByteFirst", Reply(DeviceInfoWith(2, {0xFF, 0xFE})), true, 0xFFFE, 37, 32, 2, 3, 1},
+        {"AddressHighByteFirst", Reply(DeviceInfoWith(14, {0x02, 0x00})), true, 0x0067, 512, 32, 2, 3, 1},
+        {"FootprintHighByteFirst", Reply(DeviceInfoWith(10, {0x01, 0x02})), true, 0x0067, 37, 0x0102, 2, 3,
+         1},
         {"PersonalitiesAndSensors", Reply(DeviceInfoWith(12, {0xFF, 0x00, 0x00, 0x01, 0x00, 0x00, 0xFF})),
-         true, 0x0067, 1, 0xFF, 0x00, 0xFF},
-        {"LongerPDL", Reply(WithByte(DeviceInfo, 0x33)), true, 0x0067, 37, 2, 3, 1},
-        {"MoreBytesThanThePDL", Reply(DeviceInfo, 19, {0x33, 0x0A, 0x0B}), true, 0x0067, 37, 2, 3, 1},
-        {"EighteenBytes", Reply(Shorter(DeviceInfo, 1)), false, 0, 0, 0, 0, 0},
-        {"NoData", Reply({}), false, 0, 0, 0, 0, 0},
-        {"PDLClaimsBytesThatNeverArrived", Reply(Shorter(DeviceInfo, 1), 19), false, 0, 0, 0, 0, 0},
+         true, 0x0067, 1, 32, 0xFF, 0x00, 0xFF},
+        {"LongerPDL", Reply(WithByte(DeviceInfo, 0x33)), true, 0x0067, 37, 32, 2, 3, 1},
+        {"MoreBytesThanThePDL", Reply(DeviceInfo, 19, {0x33, 0x0A, 0x0B}), true, 0x0067, 37, 32, 2, 3, 1},
+        {"EighteenBytes", Reply(Shorter(DeviceInfo, 1)), false, 0, 0, 0, 0, 0, 0},
+        {"NoData", Reply({}), false, 0, 0, 0, 0, 0, 0},
+        {"PDLClaimsBytesThatNeverArrived", Reply(Shorter(DeviceInfo, 1), 19), false, 0, 0, 0, 0, 0, 0},
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -77,6 +79,7 @@ TEST(ReplyDecodingTest, DeviceInfo) {
             continue;
         EXPECT_EQ(info->DeviceModelID, c.Model);
         EXPECT_EQ(info->DMX512StartAdr, c.StartAddress);
+        EXPECT_EQ(info->DMX512Footprint, c.Footprint);
         EXPECT_EQ(info->DMX512PersonalityCurrent, c.Current);
         EXPECT_EQ(info->DMX512PersonalityTotal, c.Total);
         EXPECT_EQ(info->SensorCount, c.Sensors);

@@ -72,6 +72,57 @@ TEST_F(ConfigFileTest, LeftOutKeysTakeTheDefaults) {
     FT_Close(handle);
 }
 
+// Each example line loads, with the fixtures it promises.
+TEST_F(ConfigFileTest, ExamplesOfLinesWithSeveralFixturesLoad) {
+    const struct {
+        const char* file;
+        std::vector<const char*> uids;
+    } examples[] = {
+        {"32-consecutive.json", {"5A59:00001000", "5A59:0000101F"}},
+        {"range-ends.json", {"0000:00000001", "7FFF:FFFFFFFE"}},
+        {"and-collision.json", {"5A59:00001010", "5A59:00001012"}},
+        {"phantom-collision.json", {"5A59:00001006", "5A59:0000100C"}},
+        {"ignores-disc-mute.json", {"5A59:12345678", "5A59:00000042"}},
+    };
+    for (const auto& example : examples) {
+        SCOPED_TRACE(example.file);
+        ASSERT_EQ(VC_LoadConfigFile((std::string(VCABLE_EXAMPLES_DIR) + "/" + example.file).c_str()), 0);
+        VC_FixtureConfig first{};
+        VC_FixtureConfig last{};
+        int count = 0;
+        while (VC_GetFixture(count, &last) == 0)
+            ++count;
+        ASSERT_GT(count, 1);
+        ASSERT_EQ(VC_GetFixture(0, &first), 0);
+        ASSERT_EQ(VC_GetFixture(count - 1, &last), 0);
+        char text[2][16];
+        std::snprintf(text[0], sizeof text[0], "%02X%02X:%02X%02X%02X%02X", first.uid[0], first.uid[1],
+                      first.uid[2], first.uid[3], first.uid[4], first.uid[5]);
+        std::snprintf(text[1], sizeof text[1], "%02X%02X:%02X%02X%02X%02X", last.uid[0], last.uid[1],
+                      last.uid[2], last.uid[3], last.uid[4], last.uid[5]);
+        EXPECT_STREQ(text[0], example.uids.front());
+        EXPECT_STREQ(text[1], example.uids.back());
+    }
+    VC_FixtureConfig ignoring{};
+    ASSERT_EQ(VC_GetFixture(0, &ignoring), 0);
+    EXPECT_EQ(ignoring.disc_mute, VC_DISC_MUTE_IGNORES);
+}
+
+TEST_F(ConfigFileTest, DiscMuteTakesItsThreeWords) {
+    for (const auto& [word, value] :
+         {std::pair{"obeys", VC_DISC_MUTE_OBEYS}, std::pair{"ignores", VC_DISC_MUTE_IGNORES},
+          std::pair{"answers only", VC_DISC_MUTE_ANSWERS_ONLY}}) {
+        SCOPED_TRACE(word);
+        ASSERT_EQ(VC_LoadConfigFile(
+                      file(std::string(R"({"cables": [{"fixtures": [{"disc_mute": ")") + word + R"("}]}]})")
+                          .c_str()),
+                  0);
+        VC_FixtureConfig fixture{};
+        ASSERT_EQ(VC_GetFixture(0, &fixture), 0);
+        EXPECT_EQ(fixture.disc_mute, value);
+    }
+}
+
 struct BadFileCase {
     const char* name;
     const char* text;
@@ -98,7 +149,8 @@ INSTANTIATE_TEST_SUITE_P(
         BadFileCase{
             "NameTooLong",
             R"({"cables": [{"fixtures": [{"personalities": [{"footprint": 1, "name": "123456789012345678901234567890123"}]}]}]})"},
-        BadFileCase{"UnknownTiming", R"({"timing": "slow"})"}),
+        BadFileCase{"UnknownTiming", R"({"timing": "slow"})"},
+        BadFileCase{"UnknownDiscMute", R"({"cables": [{"fixtures": [{"disc_mute": true}]}]})"}),
     [](const ::testing::TestParamInfo<BadFileCase>& info) { return info.param.name; });
 
 TEST_F(ConfigFileTest, MissingFileIsRefused) {

@@ -231,4 +231,44 @@ TEST_F(FastLineTest, DiscoveryAnswersInRangeUntilMuted) {
     EXPECT_EQ(transact(handle, discoveryRequest({0, 0, 0, 0, 0, 0}, kBroadcastUid)).size(), 24u);
 }
 
+// How a fixture takes DISC_MUTE: its answer, and whether discovery still finds it afterwards.
+TEST_F(FastLineTest, DiscMuteIsObeyedIgnoredOrOnlyAnswered) {
+    const struct {
+        const char* name;
+        int discMute;
+        std::size_t muteReplyLength;
+        bool answersDiscoveryAfterwards;
+    } cases[] = {
+        {"obeys", VC_DISC_MUTE_OBEYS, 28, false},
+        {"ignores", VC_DISC_MUTE_IGNORES, 0, true},
+        {"answers only", VC_DISC_MUTE_ANSWERS_ONLY, 28, true},
+    };
+    const Bytes wholeRange = discoveryRequest({0, 0, 0, 0, 0, 0}, kBroadcastUid);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        VC_FixtureConfig fixture{};
+        ASSERT_EQ(VC_GetFixture(kFixture, &fixture), 0);
+        fixture.disc_mute = c.discMute;
+        fixture.muted = 0;
+        ASSERT_EQ(VC_SetFixture(kFixture, &fixture), 0);
+        EXPECT_EQ(transact(handle, rdmRequest(kFixtureUid, 0x10, 0x0002)).size(), c.muteReplyLength);
+        EXPECT_EQ(transact(handle, wholeRange).size(), c.answersDiscoveryAfterwards ? 24u : 0u);
+    }
+}
+
+// Noise follows every RDM request, answered or not, and ANDs with an answer that starts with it.
+TEST_F(FastLineTest, LineNoiseFollowsEveryRequest) {
+    const Bytes noise{0x7F, 0xF0, 0x3C};
+    VC_SetLineNoise(0, noise.data(), static_cast<int>(noise.size()));
+    EXPECT_EQ(transact(handle, rdmRequest({0x12, 0x34, 0, 0, 0, 1}, 0x20, 0x0060)), noise);
+    const Bytes answer = transact(handle, rdmRequest(kFixtureUid, 0x20, 0x0060));
+    ASSERT_EQ(answer.size(), 45u);
+    EXPECT_EQ(answer[0], 0xCC & 0x7F);
+    EXPECT_EQ(answer[1], 0x01 & 0xF0);
+    EXPECT_EQ(answer[3], 0x5A) << "beyond the noise the answer is untouched";
+
+    VC_SetLineNoise(0, nullptr, 0);
+    EXPECT_TRUE(transact(handle, rdmRequest({0x12, 0x34, 0, 0, 0, 1}, 0x20, 0x0060)).empty());
+}
+
 } // namespace
