@@ -115,6 +115,7 @@ struct ReadingCase {
     bool modelDescription;
     bool statusLed;
     std::uint8_t personalities;
+    std::uint8_t current;
     Names requests;   // after discovery, up to the first poll
     Names connection; // after "Connected"
     Names modes;
@@ -139,6 +140,7 @@ TEST_P(SessionReading, AsksWhatTheFixtureListsAndShowsWhatItRead) {
     config.supports_model_description = c.modelDescription;
     config.supports_status_led = c.statusLed;
     config.personality_count = c.personalities;
+    config.current_personality = c.current;
     AddFixture(config);
     int enabledAtFirstPoll = -1;
     Run([&](TRecordingWindow& w) {
@@ -156,7 +158,7 @@ TEST_P(SessionReading, AsksWhatTheFixtureListsAndShowsWhatItRead) {
     EXPECT_EQ(window.StartAddress, std::optional<std::uint16_t>(37));
     EXPECT_EQ(window.Firmware, "VEK-340 v2.14");
     EXPECT_EQ(enabledAtFirstPoll, 1);
-    EXPECT_EQ(window.Warnings.size(), c.warned ? 1u : 0u);
+    ASSERT_EQ(window.Warnings.size(), c.warned ? 1u : 0u);
     if (c.warned) {
         EXPECT_EQ(window.Warnings[0], "The connected device does not appear to be a VEK-340.\r"
                                       "Application may not perform as intended.");
@@ -164,64 +166,21 @@ TEST_P(SessionReading, AsksWhatTheFixtureListsAndShowsWhatItRead) {
     EXPECT_TRUE(window.Errors.empty());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    FixtureVariants, SessionReading,
-    ::testing::Values(ReadingCase{"Vek340",
-                                  103,
-                                  true,
-                                  true,
-                                  3,
-                                  Cat({kHeadWithModel, kThreeDescriptions, {"GET 0x0501"}}),
-                                  kVek340Texts,
-                                  kVek340Modes,
-                                  1,
-                                  {"On", "Off"},
-                                  false},
-                      ReadingCase{"WithoutModelDescription",
-                                  103,
-                                  false,
-                                  true,
-                                  3,
-                                  Cat({kHeadWithoutModel, kThreeDescriptions, {"GET 0x0501"}}),
-                                  {"Connected ", " - Retrieving info", " - Ready"},
-                                  kVek340Modes,
-                                  1,
-                                  {"On", "Off"},
-                                  false},
-                      ReadingCase{"WithoutStatusLed",
-                                  103,
-                                  true,
-                                  false,
-                                  3,
-                                  Cat({kHeadWithModel, kThreeDescriptions}),
-                                  kVek340Texts,
-                                  kVek340Modes,
-                                  1,
-                                  {},
-                                  false},
-                      ReadingCase{"WithoutPersonalities",
-                                  103,
-                                  true,
-                                  true,
-                                  0,
-                                  Cat({kHeadWithModel, {"GET 0x0501"}}),
-                                  kVek340Texts,
-                                  {},
-                                  -1,
-                                  {"On", "Off"},
-                                  false},
-                      ReadingCase{"AnotherModelIsWarnedAbout",
-                                  104,
-                                  true,
-                                  true,
-                                  3,
-                                  Cat({kHeadWithModel, kThreeDescriptions, {"GET 0x0501"}}),
-                                  kVek340Texts,
-                                  kVek340Modes,
-                                  1,
-                                  {"On", "Off"},
-                                  true}),
+const Names kVek340Reading = Cat({kHeadWithModel, kThreeDescriptions, {"GET 0x0501"}});
+const Names kNoModelTexts{"Connected ", " - Retrieving info", " - Ready"};
+const Names kLeds{"On", "Off"};
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(FixtureVariants, SessionReading, ::testing::Values(
+    //          name                        model  descr. LED    pers. cur. requests                                                    texts          modes         sel. leds    warned
+    ReadingCase{"Vek340",                   103,   true,  true,  3,    2,   kVek340Reading,                                             kVek340Texts,  kVek340Modes, 1,   kLeds,  false},
+    ReadingCase{"WithoutModelDescription",  103,   false, true,  3,    2,   Cat({kHeadWithoutModel, kThreeDescriptions, {"GET 0x0501"}}), kNoModelTexts, kVek340Modes, 1,   kLeds,  false},
+    ReadingCase{"WithoutStatusLed",         103,   true,  false, 3,    2,   Cat({kHeadWithModel, kThreeDescriptions}),                  kVek340Texts,  kVek340Modes, 1,   {},     false},
+    ReadingCase{"WithoutPersonalities",     103,   true,  true,  0,    0,   Cat({kHeadWithModel, {"GET 0x0501"}}),                      kVek340Texts,  {},           -1,  kLeds,  false},
+    ReadingCase{"CurrentPersonalityNotListed", 103, true, true,  3,    4,   kVek340Reading,                                             kVek340Texts,  kVek340Modes, -1,  kLeds,  false},
+    ReadingCase{"AnotherModelIsWarnedAbout", 104,  true,  true,  3,    2,   kVek340Reading,                                             kVek340Texts,  kVek340Modes, 1,   kLeds,  true}),
     CaseName<ReadingCase>);
+// clang-format on
 
 TEST_F(SessionTest, TheRecordHoldsWhatTheFixtureReported) {
     AddFixture(Vek340());
