@@ -41,6 +41,10 @@ int VC_CableCount(void) {
 void VC_SetCablePlugged(int cable, int plugged) {
     Simulator::instance().setCablePlugged(cable, plugged != 0);
 }
+void VC_UnplugBeforeCall(int cable, const char* entryPoint, int calls) {
+    if (entryPoint)
+        Simulator::instance().unplugBeforeCall(cable, entryPoint, calls);
+}
 void VC_FailCall(const char* entryPoint, uint32_t status, int count) {
     if (entryPoint)
         Simulator::instance().failCall(entryPoint, status, count);

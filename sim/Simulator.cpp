@@ -163,6 +163,12 @@ uint32_t Simulator::enter(const char* entryPoint) {
     ensureInitialized(true);
     ++totalCalls_;
     ++callCounts_[entryPoint];
+    if (const auto unplug = unplugs_.find(entryPoint);
+        unplug != unplugs_.end() && --unplug->second.calls <= 0) {
+        const int cable = unplug->second.cable;
+        unplugs_.erase(unplug);
+        setCablePluggedLocked(cable, false);
+    }
     const auto it = failures_.find(entryPoint);
     if (it == failures_.end())
         return VC_FT_OK;
@@ -615,6 +621,7 @@ void Simulator::reset() {
     statusDelay_.store(0);
     applySetup(defaultSetup());
     failures_.clear();
+    unplugs_.clear();
     callCounts_.clear();
     totalCalls_ = 0;
     capture_.clear(monotonicNow());
@@ -668,6 +675,19 @@ int Simulator::cableCount() {
 void Simulator::setCablePlugged(int index, bool plugged) {
     std::lock_guard lock(mutex_);
     ensureInitialized(true);
+    setCablePluggedLocked(index, plugged);
+}
+
+void Simulator::unplugBeforeCall(int cable, const std::string& entryPoint, int calls) {
+    std::lock_guard lock(mutex_);
+    ensureInitialized(true);
+    if (calls <= 0)
+        unplugs_.erase(entryPoint);
+    else
+        unplugs_[entryPoint] = UnplugRule{cable, calls};
+}
+
+void Simulator::setCablePluggedLocked(int index, bool plugged) {
     if (index < 0 || index >= static_cast<int>(cables_.size()))
         return;
     Cable& cable = *cables_[static_cast<std::size_t>(index)];

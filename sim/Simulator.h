@@ -93,6 +93,7 @@ class Simulator {
     int cableCount();
     void setCablePlugged(int cable, bool plugged);
     void failCall(const std::string& entryPoint, uint32_t status, int count);
+    void unplugBeforeCall(int cable, const std::string& entryPoint, int calls);
     void setReportedDeviceCount(int64_t count);
     void setWriteDelay(Nanos delay) { writeDelay_.store(delay); }
     void setStatusDelay(Nanos delay) { statusDelay_.store(delay); }
@@ -140,6 +141,7 @@ class Simulator {
     void applySetup(const Setup& setup);
     void clearLocked();
     int addCableLocked(const VC_CableConfig& config, bool plugged);
+    void setCablePluggedLocked(int cable, bool plugged);
     uint32_t openLocked(int cableIndex, void** handle, bool readsCloseIdlePackets);
     Cable* usbCableLocked(int cable, uint64_t plugGeneration);
     int addFixtureLocked(int cable, const VC_FixtureConfig& config);
@@ -173,6 +175,11 @@ class Simulator {
     std::atomic<Nanos> statusDelay_{0}; // read before FT_GetStatus takes the lock
     FaultQueue faults_;
     std::map<std::string, FailRule> failures_;
+    struct UnplugRule {
+        int cable;
+        int calls;
+    };
+    std::map<std::string, UnplugRule> unplugs_;
     std::map<std::string, uint64_t> callCounts_;
     uint64_t totalCalls_ = 0;
 };

@@ -66,6 +66,9 @@ VC_API void VC_SetCablePlugged(int cable, int plugged);
 /* Makes the next `count` calls of the named entry point (e.g. "FT_SetBaudRate") on any cable fail
  * with `status` (count -1: until cleared with count 0). */
 VC_API void VC_FailCall(const char* entryPoint, uint32_t status, int count);
+/* Pulls the cable out just before the `calls`-th next call of the named entry point is carried out,
+ * as a technician might between two steps of the controller (e.g. between listing and opening). */
+VC_API void VC_UnplugBeforeCall(int cable, const char* entryPoint, int calls);
 /* Makes FT_CreateDeviceInfoList report `count` devices whatever is plugged in, as a confused driver
  * might (-1: the plugged cables again; VC_Reset and VC_Clear restore it). FT_GetDeviceInfoList still
  * fills and reports only the plugged cables. */

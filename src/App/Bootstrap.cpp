@@ -1,15 +1,19 @@
 // The connection bootstrap: on every WM_USER (0, 0) a fresh cable wrapper binds the driver, lists
 // the cables, opens the first one and hands over to the fixture state machine.
+#include "BoxText.h"
 #include "Main.h"
 
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 #include <exception>
 #include <utility>
 
 namespace {
+
+constexpr int RebuildPauseMs = 1000;
 
 const QString kMissingCableText = QStringLiteral(
     "Unable to locate ZYL USB/DMX cable\r"
@@ -31,10 +35,21 @@ class TRunningFlag {
 
 bool TMainForm::AskRetryMissingCable() {
     // No parent: the box stands centred on the screen.
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), kMissingCableText,
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), BoxText(kMissingCableText),
                     QMessageBox::Retry | QMessageBox::Cancel);
     box.setObjectName(QStringLiteral("MissingCableBox"));
     return box.exec() == QMessageBox::Retry;
+}
+
+void TMainForm::ScheduleRebuild() {
+    if (fRebuildTimer == nullptr) {
+        fRebuildTimer = new QTimer(this);
+        fRebuildTimer->setObjectName(QStringLiteral("fRebuildTimer"));
+        fRebuildTimer->setSingleShot(true);
+        fRebuildTimer->setInterval(RebuildPauseMs);
+        connect(fRebuildTimer, &QTimer::timeout, this, &TMainForm::PostWMUser);
+    }
+    fRebuildTimer->start();
 }
 
 void TMainForm::do_WM_USER(quintptr WParam, qintptr LParam) {
@@ -63,8 +78,14 @@ void TMainForm::do_WM_USER(quintptr WParam, qintptr LParam) {
             if (ftd->DeviceCount() == 0) {
                 if (AskRetryMissingCable())
                     PostWMUser();
+            } else if (!ftd->OpenAvailableInterfaceByIndex(0)) {
+                // Gone since the listing, or held by another program: there is no line to talk to.
+                // Rebuilt from scratch like any failed cable, but at a steady pace, so a cable that
+                // stays unavailable costs neither the machine nor the window's answers.
+                lRDM->setText(QStringLiteral("No device"));
+                lRDM->show();
+                ScheduleRebuild();
             } else {
-                ftd->OpenAvailableInterfaceByIndex(0);
                 ftdSer = QStringLiteral("%1 %2").arg(QString::fromStdString(ftd->GetDeviceDescription(0)),
                                                      QString::fromStdString(ftd->GetDeviceSerialNo(0)));
                 ftd->SetDMXStreamDisabled(true);

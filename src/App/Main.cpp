@@ -2,6 +2,7 @@
 
 #include "About.h"
 #include "AppResources.h"
+#include "BoxText.h"
 #include "Fonts.h"
 #include "Help.h"
 #include "Shape.h"
@@ -262,11 +263,11 @@ void TMainForm::PostWMUser() {
 }
 
 void TMainForm::ShowErrorBox(const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), text, QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), BoxText(text), QMessageBox::Ok, this);
     box.exec();
 }
 
 void TMainForm::ShowWarningBox(const QString& text) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), text, QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Warning"), BoxText(text), QMessageBox::Ok, this);
     box.exec();
 }

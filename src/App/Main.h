@@ -78,6 +78,7 @@ class TMainForm : public QWidget, private TSessionWindow {
     // Bootstrap (Bootstrap.cpp)
     void do_WM_USER(quintptr WParam, qintptr LParam);
     bool AskRetryMissingCable();
+    void ScheduleRebuild(); // posts WM_USER after a pause
 
     // The fixture session on the open cable (MainSession.cpp)
     void StateMachine();
@@ -125,7 +126,8 @@ class TMainForm : public QWidget, private TSessionWindow {
     QString ftdSer;
     std::uint32_t fStateControl = 0;
     std::uint32_t fState = 0;
-    QTimer* fRepeatTimer = nullptr; // owned by the window; nil while no address button is held
+    QTimer* fRepeatTimer = nullptr;  // owned by the window; nil while no address button is held
+    QTimer* fRebuildTimer = nullptr; // owned by the window; posts the next bootstrap after a pause
     std::int32_t fRepeatVal = 0;
     std::int32_t fRepeatDir = 0;
     TDefault fDefault;

@@ -203,8 +203,11 @@ void TFTD2XXWrapper::CollectReply(int devIdx, std::uint8_t StartByte, std::uint3
         elapsed = Platform::TimeGetTime() - start;
     } while (elapsed <= LimitMs && !Ends(Reply));
     // A thread held up by a busy machine may find the window closed while bytes that came in time
-    // still wait in the driver: they belong to the reply. Only what is already there is taken, at
-    // most one reply's worth, so a line full of noise cannot keep the collection going.
+    // still wait in the driver. So, once the window is closed, whatever is already queued is taken,
+    // whenever it arrived: the driver cannot say when a byte came. Nothing more is waited for, and at
+    // most one reply's worth is taken, so a line full of noise cannot keep the collection going.
+    // ResponseTimeMs stays the time at which the window closed, so a reply completed here is still
+    // over its time for the response check.
     for (int late = 0; late <= RDMLine::MaxStoredReplyLen && !Ends(Reply) && takeByte(); ++late) {
     }
     Reply.ResponseTimeMs = elapsed;

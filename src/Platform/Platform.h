@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace Platform {
 
@@ -52,8 +54,15 @@ bool QueryPerformanceCounter(std::int64_t& counts);
 void Sleep(std::uint32_t ms);
 
 // ---- Text ---------------------------------------------------------------------------------------
-// The code page of the system's 8-bit texts: GetACP on Windows; 28591 (ISO-8859-1) elsewhere.
+// The code page of the system's 8-bit texts: GetACP on Windows; 1252 (Windows-1252) elsewhere,
+// where fixture texts are read as the Windows PCs that set fixtures up mostly write them.
 std::uint32_t AnsiCodePage();
+// The system's own conversion of 8-bit text in a code page to UTF-8 and back, where the system has
+// one (Windows); nothing elsewhere, or for a code page the system does not know. `CodePage` 0 is
+// the system's ANSI code page. A zero byte stays a zero character. Characters that the code page
+// lacks become '?', never a look-alike.
+std::optional<std::string> CodePageToUtf8(std::uint32_t CodePage, std::string_view Bytes);
+std::optional<std::string> Utf8ToCodePage(std::uint32_t CodePage, std::string_view Utf8);
 
 // ---- Real-time scheduling of the calling thread (Avrt.DLL on Windows, SCHED_FIFO on Linux) ------
 // The three entry points as the cable layer sees them; each is "absent" (Available() false) when

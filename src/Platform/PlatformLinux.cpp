@@ -263,7 +263,15 @@ void Sleep(std::uint32_t ms) {
 
 // Byte n is U+00nn: a text read from a fixture comes back unchanged when written.
 std::uint32_t AnsiCodePage() {
-    return 28591;
+    return 1252;
+}
+
+std::optional<std::string> CodePageToUtf8(std::uint32_t, std::string_view) {
+    return std::nullopt;
+}
+
+std::optional<std::string> Utf8ToCodePage(std::uint32_t, std::string_view) {
+    return std::nullopt;
 }
 
 // ---- Real-time scheduling -----------------------------------------------------------------------

@@ -29,19 +29,23 @@ namespace {
 
 // ---- UTF-8 <-> UTF-16 ---------------------------------------------------------------------------
 
-// Empty optional when the text is not valid UTF-8: a mangled path must never be loaded instead.
-std::optional<std::wstring> Utf8ToWide(const std::string& text) {
+// 8-bit text in a code page as UTF-16; empty optional when the system cannot convert it.
+std::optional<std::wstring> MultiByteToWide(UINT codePage, DWORD flags, std::string_view text) {
     if (text.empty())
         return std::wstring();
     const int size = static_cast<int>(text.size());
-    const int needed = ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+    const int needed = ::MultiByteToWideChar(codePage, flags, text.data(), size, nullptr, 0);
     if (needed <= 0)
         return std::nullopt;
     std::wstring wide(static_cast<std::size_t>(needed), L'\0');
-    if (::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), needed) !=
-        needed)
+    if (::MultiByteToWideChar(codePage, flags, text.data(), size, wide.data(), needed) != needed)
         return std::nullopt;
     return wide;
+}
+
+// Empty optional when the text is not valid UTF-8: a mangled path must never be loaded instead.
+std::optional<std::wstring> Utf8ToWide(const std::string& text) {
+    return MultiByteToWide(CP_UTF8, MB_ERR_INVALID_CHARS, text);
 }
 
 std::string WideToUtf8(const wchar_t* text, std::size_t length) {
@@ -316,6 +320,44 @@ void Sleep(std::uint32_t ms) {
 
 std::uint32_t AnsiCodePage() {
     return ::GetACP();
+}
+
+std::optional<std::string> CodePageToUtf8(std::uint32_t CodePage, std::string_view Bytes) {
+    const auto wide = MultiByteToWide(CodePage, 0, Bytes);
+    if (!wide)
+        return std::nullopt;
+    return WideToUtf8(wide->data(), wide->size());
+}
+
+std::optional<std::string> Utf8ToCodePage(std::uint32_t CodePage, std::string_view Utf8) {
+    if (Utf8.empty())
+        return std::string();
+    // Malformed UTF-8 becomes U+FFFD here, which no 8-bit code page has: '?' below.
+    const auto converted = MultiByteToWide(CP_UTF8, 0, Utf8);
+    if (!converted)
+        return std::nullopt;
+    const std::wstring& wide = *converted;
+    const int wideNeeded = static_cast<int>(wide.size());
+    // No best fit: a character the code page lacks must not go to the fixture as a look-alike.
+    // A few code pages refuse that flag and the default character; they convert without them.
+    DWORD flags = WC_NO_BEST_FIT_CHARS;
+    const char question[] = "?";
+    const char* fallback = question;
+    int needed =
+        ::WideCharToMultiByte(CodePage, flags, wide.data(), wideNeeded, nullptr, 0, fallback, nullptr);
+    if (needed <= 0 && ::GetLastError() == ERROR_INVALID_FLAGS) {
+        flags = 0;
+        fallback = nullptr;
+        needed =
+            ::WideCharToMultiByte(CodePage, flags, wide.data(), wideNeeded, nullptr, 0, nullptr, nullptr);
+    }
+    if (needed <= 0)
+        return std::nullopt;
+    std::string bytes(static_cast<std::size_t>(needed), '\0');
+    if (::WideCharToMultiByte(CodePage, flags, wide.data(), wideNeeded, bytes.data(), needed, fallback,
+                              nullptr) != needed)
+        return std::nullopt;
+    return bytes;
 }
 
 // ---- Real-time scheduling -----------------------------------------------------------------------

@@ -4,8 +4,12 @@
 #include "Utf8.h"
 
 #include <array>
+#include <string_view>
+#include <utility>
 
 namespace {
+
+constexpr std::uint32_t SystemCodePage = 0; // the system's ANSI code page, as the system names it
 
 // Windows-1252 differs from ISO-8859-1 only in 0x80-0x9F. The five bytes it leaves undefined
 // map to the C1 control of the same number, as Windows converts them.
@@ -46,11 +50,19 @@ TAnsiCodePage AnsiCodePageFor(std::uint32_t CodePage) {
 }
 
 TAnsiCodePage SystemAnsiCodePage() {
-    static const TAnsiCodePage CodePage = AnsiCodePageFor(Platform::AnsiCodePage());
+    static const TAnsiCodePage CodePage = Platform::CodePageToUtf8(SystemCodePage, "a")
+                                              ? TAnsiCodePage::System
+                                              : AnsiCodePageFor(Platform::AnsiCodePage());
     return CodePage;
 }
 
 std::string AnsiToUtf8(const std::uint8_t* Data, std::size_t Len, TAnsiCodePage CodePage) {
+    if (CodePage == TAnsiCodePage::System) {
+        const std::string_view Bytes(reinterpret_cast<const char*>(Data), Len);
+        if (auto Converted = Platform::CodePageToUtf8(SystemCodePage, Bytes))
+            return std::move(*Converted);
+        CodePage = TAnsiCodePage::Windows1252;
+    }
     std::string Out;
     Out.reserve(Len);
     for (std::size_t I = 0; I < Len; ++I)
@@ -59,6 +71,11 @@ std::string AnsiToUtf8(const std::uint8_t* Data, std::size_t Len, TAnsiCodePage 
 }
 
 std::string Utf8ToAnsi(std::string_view Utf8, TAnsiCodePage CodePage) {
+    if (CodePage == TAnsiCodePage::System) {
+        if (auto Converted = Platform::Utf8ToCodePage(SystemCodePage, Utf8))
+            return std::move(*Converted);
+        CodePage = TAnsiCodePage::Windows1252;
+    }
     std::string Out;
     Out.reserve(Utf8.size());
     std::size_t Pos = 0;

@@ -215,6 +215,8 @@ bool TFixtureSession::TRun::FindFixture(TUID& UID) {
 
 // DMX frames between attempts that found nothing, so that fixtures on the line keep seeing DMX.
 void TFixtureSession::TRun::SendIdleFrames() {
+    // The branch left the line turned to receive; idle frames sent so would never reach it.
+    s.ftd->SetTransmit(CableIndex);
     for (int frame = 0; frame < SessionTimings::IdleFramesAfterFailedDiscovery; ++frame) {
         s.ftd->TransmitDMXPackage(CableIndex, DMXBuffer);
         SleepMs(SessionTimings::IdleFrameGapMs);

@@ -74,6 +74,26 @@ inline QStringList PacketNames(const std::vector<TLinePacket>& packets) {
     return names;
 }
 
+// Empty when the names sent are the expected conversation, give or take an exchange repeated in a
+// row: a tool starved of time by a busy machine lets a reply window run out and asks again, which is
+// its real behaviour. Otherwise, where the two part.
+inline QString ConversationProblem(const QStringList& sent, const QStringList& expected) {
+    qsizetype matched = 0;
+    for (qsizetype i = 0; i < sent.size(); ++i) {
+        if (matched < expected.size() && sent[i] == expected[matched])
+            ++matched;
+        else if (i == 0 || sent[i] != sent[i - 1])
+            return QStringLiteral("packet %1 is %2 where %3 was expected; sent: %4")
+                .arg(i)
+                .arg(sent[i], matched < expected.size() ? expected[matched] : QStringLiteral("nothing"),
+                     sent.join(QStringLiteral(", ")));
+    }
+    if (matched < expected.size())
+        return QStringLiteral("%1 never came; sent: %2")
+            .arg(expected[matched], sent.join(QStringLiteral(", ")));
+    return {};
+}
+
 // Connected and polled at least `times` times.
 inline bool Polled(const TMainForm& form, int times) {
     return form.State() == StateConnected && CountPackets(req::Poll) >= times;

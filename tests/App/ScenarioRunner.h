@@ -24,6 +24,10 @@
 
 class TScenarioRunner : public QObject {
   public:
+    // How long a step may take to come true. Generous: on a machine whose cores are busy with
+    // something else (and more so under a sanitizer or Wine) the tool's own waits stretch a lot.
+    static constexpr int kStepTimeoutMs = 60000;
+
     using TCondition = std::function<bool()>;
     using TAction = std::function<void()>;
 
@@ -35,14 +39,14 @@ class TScenarioRunner : public QObject {
 
     // Adds a step: waits up to timeoutMs for `condition`, then runs `action`.
     TScenarioRunner& Step(const QString& name, TCondition condition, TAction action = {},
-                          int timeoutMs = 15000) {
+                          int timeoutMs = kStepTimeoutMs) {
         fSteps.push_back({name, std::move(condition), std::move(action), timeoutMs});
         return *this;
     }
 
     // A step that waits for a modal message box and hands it to `action`.
     TScenarioRunner& OnMessageBox(const QString& name, std::function<void(QMessageBox*)> action,
-                                  int timeoutMs = 15000) {
+                                  int timeoutMs = kStepTimeoutMs) {
         return Step(
             name, [] { return ActiveMessageBox() != nullptr; },
             [action = std::move(action)] { action(ActiveMessageBox()); }, timeoutMs);

@@ -33,6 +33,7 @@ inline std::uint64_t Opens() {
 struct TLinePacket {
     double TimeMs;
     TBytes Bytes;
+    std::uint32_t Flags; // VC_PACKET_... : how the line carried it
 };
 
 // Reads the controller's packets off the capture, in order, as the capture grows.
@@ -44,8 +45,8 @@ class TCaptureReader {
         VC_Packet p;
         for (const int n = VC_CaptureCount(); fRead < n; ++fRead) {
             if (VC_CaptureGet(fRead, &p) == 0 && p.direction == VC_TO_FIXTURE)
-                out.push_back(
-                    {p.time_ms, TBytes(p.bytes, p.bytes + std::min(p.length, VC_CAPTURE_MAX_BYTES))});
+                out.push_back({p.time_ms, TBytes(p.bytes, p.bytes + std::min(p.length, VC_CAPTURE_MAX_BYTES)),
+                               static_cast<std::uint32_t>(p.flags)});
         }
         return out;
     }

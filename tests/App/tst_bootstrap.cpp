@@ -17,11 +17,12 @@
 
 namespace {
 
-const QString kMissingCableText = QStringLiteral("Unable to locate ZYL USB/DMX cable\rPlease check that a "
+// The box breaks the line where the text has its carriage return, on every system.
+const QString kMissingCableText = QStringLiteral("Unable to locate ZYL USB/DMX cable\nPlease check that a "
                                                  "ZYL USB/DMX cable is connected and not in use by "
                                                  "another application");
 
-constexpr int kScenarioTimeoutMs = 120000;
+constexpr int kScenarioTimeoutMs = 180000;
 
 VC_CableConfig Cable(const char* description, const char* serial) {
     VC_CableConfig c{};
@@ -78,6 +79,8 @@ class BootstrapTest : public QObject {
     void cableShowsDescriptionAndSerial();
     void wmUserWithParametersChangesNothing();
     void listedCableThatCannotBeOpenedIsRetried();
+    void cableHeldByAnotherProgramIsRetriedAtASteadyPace();
+    void cableGoneBetweenListingAndOpeningIsRebuilt();
     void exceptionWhileListingEndsInTheErrorBox();
     void closingWhileConnectedEndsWithoutNewBootstrap();
     void nextBootstrapWaitsForTheErrorBox();
@@ -242,6 +245,59 @@ void BootstrapTest::listedCableThatCannotBeOpenedIsRetried() {
     QCOMPARE(handlesWhileReady, 1);
     QVERIFY2(cableTexts.contains(QStringLiteral("No device")), qPrintable(cableTexts.join(u'|')));
     QCOMPARE(cableTexts.back(), QStringLiteral("FT232R USB UART VC000001"));
+}
+
+// Another program holds the cable: every open fails until it lets go. The tool tries again about
+// once a second, not as fast as the machine goes, answers meanwhile, and gets the cable in the end.
+void BootstrapTest::cableHeldByAnotherProgramIsRetriedAtASteadyPace() {
+    OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
+    VC_FailCall("FT_Open", 3, -1); // FT_DEVICE_NOT_OPENED until the holder lets go
+    form = std::make_unique<TMainForm>();
+    TScenarioRunner run(form.get());
+    QElapsedTimer sinceShown;
+    std::uint64_t opensInThreeSeconds = 0;
+    run.Step(
+           QStringLiteral("three seconds of a held cable"), [&] { return sinceShown.elapsed() >= 3000; },
+           [&] {
+               // The runner's own steps are the window's answers: they come from its event loop.
+               opensInThreeSeconds = Opens();
+               run.Expect(CableText() == QStringLiteral("No device"), CableText());
+               run.Expect(TScenarioRunner::ActiveMessageBox() == nullptr, QStringLiteral("no box"));
+               VC_FailCall("FT_Open", 0, 0);
+           })
+        .Step(
+            QStringLiteral("connected once the holder let go"), [&] { return Ready(); },
+            [&] { form->close(); });
+    sinceShown.start();
+    form->show();
+    ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
+
+    // At the start, then about once a second: four in three seconds, five with a timer a bit early.
+    QVERIFY2(opensInThreeSeconds >= 1 && opensInThreeSeconds <= 5,
+             qPrintable(QString::number(opensInThreeSeconds)));
+    QCOMPARE(CableText(), QStringLiteral("FT232R USB UART VC000001"));
+}
+
+// The cable is pulled out after the bootstrap has listed it and before it opens it. That is a cable
+// failure like any other: the connection is built again, and once the cable is back it is used.
+void BootstrapTest::cableGoneBetweenListingAndOpeningIsRebuilt() {
+    OneCableWithFixture(Cable("FT232R USB UART", "VC000001"));
+    // The bootstrap lists once and the opening lists again: the cable is gone by the second.
+    VC_UnplugBeforeCall(0, "FT_CreateDeviceInfoList", 2);
+    form = std::make_unique<TMainForm>();
+    TScenarioRunner run(form.get());
+    run.Step(
+           QStringLiteral("no device after the failed open"),
+           [&] { return CableText() == QStringLiteral("No device"); },
+           [&] {
+               run.Expect(Opens() == 0, QStringLiteral("nothing to open"));
+               VC_SetCablePlugged(0, 1);
+           })
+        .Step(
+            QStringLiteral("ready with the cable back"), [&] { return Ready(); }, [&] { form->close(); });
+    form->show();
+    ZYL_RUN_SCENARIO(run, kScenarioTimeoutMs);
+    QCOMPARE(CableText(), QStringLiteral("FT232R USB UART VC000001"));
 }
 
 // An exception while the cable is being listed (here: the driver claims more devices than memory

@@ -22,7 +22,7 @@ namespace {
 constexpr int kFixture = 0;
 constexpr int kCable = 0;
 constexpr int kFaultUnplug = -1; // not a reply fault: the cable is pulled
-constexpr int kScenarioTimeoutMs = 120000;
+constexpr int kScenarioTimeoutMs = 180000;
 
 enum class Reaction {
     None,           // the reply still gets through, or the fault cannot touch this reply

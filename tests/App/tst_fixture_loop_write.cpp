@@ -15,7 +15,7 @@
 
 namespace {
 
-constexpr int kScenarioTimeoutMs = 60000;
+constexpr int kScenarioTimeoutMs = 180000;
 
 void Press(QWidget* button) {
     QTest::mousePress(button, Qt::LeftButton);

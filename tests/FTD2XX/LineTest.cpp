@@ -303,6 +303,23 @@ TEST_F(Transactions, BytesReceivedInTimeAreTakenWhenTheCollectorFallsBehind) {
     EXPECT_FALSE(wrapper->RDMCommandWithResponse(0, request, response, 50));
 }
 
+TEST_F(Transactions, AReplyFinishedAfterTheWindowIsATimeoutEvenWhenTakenLate) {
+    // The reply's last byte reaches the driver about 60 ms after the request, past the 50 ms window;
+    // the collector, held up in each status query, finds it whole only after the window closed.
+    VC_Timing timing{};
+    VC_GetTiming(&timing);
+    timing.turnaround_us = 60000;
+    timing.usb_latency_us = 0;
+    VC_SetTiming(&timing);
+    VC_SetStatusDelay(30000);
+    TRDMCommand request(uid, GET_COMMAND, DEVICE_INFO, true);
+    TRDMResponseData response{};
+    EXPECT_TRUE(wrapper->RDMCommandWithResponse(0, request, response, 50)) << "the late bytes are taken";
+    EXPECT_GT(Value(response.ResponseTimeMs), 50u);
+    CheckRDMResponse(request, response, 50);
+    EXPECT_EQ(Value(response.ErrorCode), RDM_ERR_TIMEOUT);
+}
+
 TEST_F(Transactions, DiscoveryWithoutAnswerTimesOut) {
     VC_RemoveFixture(0);
     TRDMDiscoveryUniqueBranch branch(NullUID, BroadcastUID);

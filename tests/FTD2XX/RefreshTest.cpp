@@ -1,6 +1,7 @@
 // The 1 ms timer behind a bound wrapper: tick count, the background DMX refresh and its pauses for
 // RDM transactions, the real-time registration and the timer resolution. These run under
 // ThreadSanitizer in CI; bounds on time are generous, for a loaded two-core machine.
+#include "../WaitFor.h"
 #include "VirtualCableFixture.h"
 
 #include <chrono>
@@ -16,14 +17,11 @@ constexpr std::uint16_t DEVICE_INFO = 0x0060;
 constexpr std::uint8_t DISCOVERY_COMMAND = 0x10;
 constexpr std::uint16_t DISC_UN_MUTE = 0x0003;
 
-template <typename Pred> bool WaitFor(Pred pred, std::chrono::milliseconds limit = 10s) {
-    const auto end = Clock::now() + limit;
-    while (!pred()) {
-        if (Clock::now() > end)
-            return false;
-        std::this_thread::sleep_for(1ms);
-    }
-    return true;
+// A refresh runs inside a tick, so once two more ticks have been counted, one that was under way
+// when the refresh was switched off has ended.
+void WaitForTheRefreshUnderWay(const TFTD2XXWrapper& wrapper) {
+    const std::int64_t ticks = wrapper.MMTicks();
+    ASSERT_TRUE(WaitFor([&] { return wrapper.MMTicks() >= ticks + 2; }));
 }
 
 bool IsRefreshFrame(const VC_Packet& packet) {
@@ -58,7 +56,7 @@ TEST_F(Refresh, SendsAtMostOneFrameEvery40MsWhileTheTicksGoOn) {
     }
 
     wrapper->SetDMXStreamDisabled(true);
-    std::this_thread::sleep_for(20ms); // a frame under way is complete
+    WaitForTheRefreshUnderWay(*wrapper);
     const std::vector<VC_Packet> frames = Captured(VC_TO_FIXTURE);
     ASSERT_GE(frames.size(), 2u);
     for (std::size_t i = 0; i < frames.size(); ++i) {
@@ -85,7 +83,7 @@ TEST_F(Refresh, SwitchedOffItSendsNothingWhileTheTicksGoOn) {
     wrapper->SetDMXStreamDisabled(false);
     EXPECT_TRUE(WaitFor([&] { return wrapper->GetPacketCount(0) >= 1; }));
     wrapper->SetDMXStreamDisabled(true);
-    std::this_thread::sleep_for(20ms); // a refresh that had begun ends
+    WaitForTheRefreshUnderWay(*wrapper);
     const std::int64_t stopped = wrapper->GetPacketCount(0);
     const std::int64_t ticksAtStop = wrapper->MMTicks();
     ASSERT_TRUE(WaitFor([&] { return wrapper->MMTicks() >= ticksAtStop + 100; }));
@@ -147,7 +145,7 @@ TEST_F(Refresh, ATransactionWaitsForARefreshUnderWay) {
     EXPECT_TRUE(wrapper->RDMCommandWithResponse(0, request, response, 1000));
     wrapper->SetDMXStreamDisabled(true);
     VC_SetWriteDelay(0);
-    std::this_thread::sleep_for(300ms); // the last refresh ends
+    WaitForTheRefreshUnderWay(*wrapper);
     ExpectNoFrameDuringTheTransaction(Captured());
     for (const VC_Packet& packet : Captured(VC_TO_FIXTURE))
         EXPECT_EQ(packet.flags, 0) << "a break or a frame was garbled";
@@ -189,7 +187,8 @@ TEST_F(Refresh, ATransactionOfAWrapperWithoutTicksDoesNotHang) {
     auto first = OpenCable(true);
     TFTD2XXWrapper second;
     ASSERT_TRUE(second.Initialize());
-    std::this_thread::sleep_for(5ms); // a tick of the first timer that was under way has ended
+    // One timer thread serves both: once the second has ticked, no tick of the first is under way.
+    ASSERT_TRUE(WaitFor([&] { return second.MMTicks() >= 2; }));
     const std::int64_t frozen = first->MMTicks();
     ASSERT_TRUE(WaitFor([&] { return second.MMTicks() >= 10; }));
     EXPECT_EQ(first->MMTicks(), frozen);

@@ -29,8 +29,11 @@ TEST(PlatformLinux, CountsNanosecondsAndSleepsItsFullTime) {
     EXPECT_GE(static_cast<std::uint32_t>(msAfter - msBefore), 19u); // whole milliseconds may cut one off
 }
 
-TEST(PlatformLinux, EightBitTextsAreLatin1) {
-    EXPECT_EQ(Platform::AnsiCodePage(), 28591u);
+// No system conversion here: the tool's own Windows-1252 table reads fixture texts.
+TEST(PlatformLinux, EightBitTextsAreWindows1252WithoutASystemConversion) {
+    EXPECT_EQ(Platform::AnsiCodePage(), 1252u);
+    EXPECT_EQ(Platform::CodePageToUtf8(0, "a"), std::nullopt);
+    EXPECT_EQ(Platform::Utf8ToCodePage(1251, "a"), std::nullopt);
 }
 
 struct ThreadRecorder {

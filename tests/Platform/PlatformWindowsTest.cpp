@@ -209,6 +209,34 @@ TEST_F(PlatformWindowsPlanted, APlainNameIsNotLookedForInTheWorkingFolder) {
 
 TEST(PlatformWindowsText, EightBitTextsUseTheRunningSystemsCodePage) {
     EXPECT_EQ(Platform::AnsiCodePage(), static_cast<std::uint32_t>(::GetACP()));
+    const std::string_view Bytes("L\x80\xE9", 3);
+    EXPECT_EQ(Platform::CodePageToUtf8(0, Bytes), Platform::CodePageToUtf8(::GetACP(), Bytes));
+}
+
+// The system converts any code page it knows, as a Czech, Russian, Greek or Japanese Windows has it;
+// bytes 0x80-0x9F are letters there, not control characters.
+TEST(PlatformWindowsText, TheSystemConvertsEachCodePage) {
+    const struct {
+        const char* name;
+        std::uint32_t codePage;
+        std::string bytes;
+        std::string utf8;
+    } cases[] = {
+        {"Windows-1250 (Central European)", 1250, "\x8A\x9A\xE8", "\u0160\u0161\u010D"},
+        {"Windows-1251 (Cyrillic)", 1251, "\x80\xC0\xFF", "\u0402\u0410\u044F"},
+        {"Windows-1252 (Western)", 1252, "\x80\x8A\xE9", "\u20AC\u0160\u00E9"},
+        {"Windows-1253 (Greek)", 1253, "\xC1\xE1", "\u0391\u03B1"},
+        {"Shift JIS, double-byte", 932, "A\x82\xA0", "A\u3042"},
+        {"a zero byte stays", 1251, std::string("a\0b", 3), std::string("a\0b", 3)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(Platform::CodePageToUtf8(c.codePage, c.bytes), c.utf8);
+        EXPECT_EQ(Platform::Utf8ToCodePage(c.codePage, c.utf8), c.bytes);
+    }
+    // A character the code page lacks goes as '?', not as a look-alike (no best fit: \u0100 is no 'A').
+    EXPECT_EQ(Platform::Utf8ToCodePage(1251, "\u0100\u00E9x"), "??x");
+    EXPECT_EQ(Platform::CodePageToUtf8(4242, "a"), std::nullopt) << "an unknown code page";
 }
 
 // ---- Avrt.DLL ---------------------------------------------------------------------------------

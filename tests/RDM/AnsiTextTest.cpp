@@ -61,12 +61,28 @@ TEST(AnsiText, WhatDoesNotFitBecomesQuestionMarks) {
         EXPECT_EQ(Utf8ToAnsi(C.Utf8, C.CodePage), C.Ansi) << C.Name;
 }
 
-// Fixture texts are read in the code page of the running system, as the platform reports it.
+// Fixture texts are read in the code page of the running system: by the system where it converts,
+// else with the Windows-1252 table.
 TEST(AnsiText, TheSystemCodePageIsThePlatformsOne) {
     EXPECT_EQ(AnsiCodePageFor(1252), TAnsiCodePage::Windows1252);
     EXPECT_EQ(AnsiCodePageFor(28591), TAnsiCodePage::Latin1);
     EXPECT_EQ(AnsiCodePageFor(1250), TAnsiCodePage::Latin1);
-    EXPECT_EQ(SystemAnsiCodePage(), AnsiCodePageFor(Platform::AnsiCodePage()));
+    const bool systemConverts = Platform::CodePageToUtf8(0, "a").has_value();
+    EXPECT_EQ(SystemAnsiCodePage(), systemConverts ? TAnsiCodePage::System : TAnsiCodePage::Windows1252);
+}
+
+// What a fixture's text shows, read as the running system reads it.
+TEST(AnsiText, FixtureTextsInTheSystemCodePage) {
+    const std::uint8_t Bytes[] = {'L', 0x80, 0x8A, 0x9F, 0xE9, 0x00, 'x'};
+    const std::string Read = AnsiToUtf8(Bytes, sizeof Bytes, TAnsiCodePage::System);
+    const std::string_view Ansi(reinterpret_cast<const char*>(Bytes), sizeof Bytes);
+    if (auto BySystem = Platform::CodePageToUtf8(0, Ansi)) {
+        EXPECT_EQ(Read, *BySystem);
+        return; // the system's own code pages are tried in the platform's tests
+    }
+    // No bytes 0x80-0x9F as control characters, and back again unchanged.
+    EXPECT_EQ(Read, std::string("L\u20AC\u0160\u0178\u00E9") + '\0' + "x");
+    EXPECT_EQ(Utf8ToAnsi(Read, TAnsiCodePage::System), Ansi);
 }
 
 } // namespace

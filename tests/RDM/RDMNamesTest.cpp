@@ -1,5 +1,6 @@
 // Parameter names, error texts and 8-bit texts from replies.
 #include "AnsiText.h"
+#include "Platform.h"
 #include "RDMTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -93,8 +94,9 @@ TEST(RDMTextToString, NoLengthGivesEmptyText) {
 
 TEST(RDMTextToString, ReadsTheSystemCodePageIntoUtf8) {
     const std::uint8_t Bytes[] = {'L', 0xE9, 'D', 0x80};
-    const std::string Last = SystemAnsiCodePage() == TAnsiCodePage::Windows1252 ? "\u20AC" : "\u0080";
-    EXPECT_EQ(RDMTextToString(Bytes, 4), "L\u00E9D" + Last);
+    if (Platform::AnsiCodePage() != 1252)
+        GTEST_SKIP() << "the bytes are read as Windows-1252 has them";
+    EXPECT_EQ(RDMTextToString(Bytes, 4), "L\u00E9D\u20AC");
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The text and hexadecimal setters: what they store, how they fail, and the packet size limit.
 #include "AnsiText.h"
+#include "Platform.h"
 #include "RDMTestSupport.h"
 
 #include <gmock/gmock.h>
@@ -101,8 +102,10 @@ TEST(HexSetter, TextWithoutBytesLeavesPDLAndMesLen) {
 
 TEST(AnsiStringSetter, CharactersOutsideTheCodePageBecomeQuestionMarks) {
     TRDMCommand Request(FixtureUID, 0x30, 0x0082, false);
+    if (Platform::AnsiCodePage() != 1252)
+        GTEST_SKIP() << "the euro sign's byte is that of Windows-1252";
     Request.SetAnsiString("\u20AC\u4E2D", false); // euro sign, CJK character
-    const std::uint8_t Euro = SystemAnsiCodePage() == TAnsiCodePage::Windows1252 ? 0x80 : '?';
+    const std::uint8_t Euro = 0x80;
     EXPECT_THAT(ParamBytes(Request, 2), ElementsAreArray({Euro, std::uint8_t('?')}));
     EXPECT_EQ(Request.CommandData().PDL, 2);
 }

@@ -88,6 +88,13 @@ TEST_F(SessionTest, WithoutAFixtureEachAttemptShowsOneDotMoreUpToFourAndSendsSix
                            "Discovery.."}));
     const Names attempt = Cat({kDiscovery, kIdleFrames});
     EXPECT_EQ(ControllerRequests(), Cat({attempt, attempt, attempt, attempt, attempt, attempt}));
+    // The idle frames reach the line: it was turned back to transmit after the branch.
+    VC_Packet p;
+    for (int i = 0; i < VC_CaptureCount(); ++i) {
+        if (VC_CaptureGet(i, &p) == 0 && p.direction == VC_TO_FIXTURE && p.length == 513) {
+            EXPECT_EQ(p.flags & VC_PACKET_NOT_DRIVEN, 0) << "packet " << i;
+        }
+    }
     EXPECT_EQ(window.Clears, 6);
     EXPECT_FALSE(window.Enabled);
     EXPECT_TRUE(window.Errors.empty());

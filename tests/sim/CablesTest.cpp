@@ -164,6 +164,14 @@ TEST_F(CablesTest, UnpluggedCableFailsItsHandlesAndLeavesTheList) {
     EXPECT_EQ(FT_Close(handle), VC_FT_OK);
 }
 
+TEST_F(CablesTest, ACableCanBePulledOutJustBeforeAChosenCall) {
+    VC_UnplugBeforeCall(0, "FT_CreateDeviceInfoList", 2);
+    EXPECT_EQ(deviceList().size(), 1u) << "the first listing still sees it";
+    EXPECT_EQ(deviceList().size(), 0u) << "gone by the second";
+    VC_SetCablePlugged(0, 1);
+    EXPECT_EQ(deviceList().size(), 1u) << "pulled out once only";
+}
+
 TEST_F(CablesTest, FailedCallsReturnTheChosenStatusAndCount) {
     VC_FailCall("FT_SetBaudRate", VC_FT_IO_ERROR, 1);
     VC_FT_HANDLE handle = nullptr;
