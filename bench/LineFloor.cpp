@@ -2,6 +2,7 @@
 
 #include "LineConstants.h"
 #include "RDM_Lib.h"
+#include "SessionTimings.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -60,17 +61,18 @@ LineFloor FloorOfCapture(const VC_Timing& timing, int first, int last, WaitScope
             pauseWhileSending(RDMLine::PauseAfterSendWithoutReplyMs); // sent without turning the line around
         } else if (kind.rdm && kind.cc == CC_DISCOVERY_COMMAND && kind.pid == PID_DISC_UNIQUE_BRANCH) {
             if (stateMachine)
-                floor.WaitMs += answered ? RDMLine::SettleAfterDiscoveryMs : RDMLine::DiscoveryReplyWindowMs;
+                floor.WaitMs += answered ? SessionTimings::SettleAfterDiscoveryMs
+                                         : SessionTimings::DiscoveryReplyWindowMs;
             if (search && !answered)
-                floor.WaitMs += firstQuestion ? RDMLine::DiscoveryReplyWindowMs : searchWindowMs;
+                floor.WaitMs += firstQuestion ? SessionTimings::DiscoveryReplyWindowMs : searchWindowMs;
             firstQuestion = false;
         } else if (kind.rdm) {
             if (stateMachine && !answered)
-                floor.WaitMs += RDMLine::ReplyTimeoutMs;
+                floor.WaitMs += SessionTimings::ReplyTimeoutMs;
             if (search && !answered)
                 floor.WaitMs += searchWindowMs;
         } else if (packet.length > 0 && packet.bytes[0] == RDMLine::DMXStartCode && stateMachine) {
-            pauseWhileSending(RDMLine::IdleFrameGapMs);
+            pauseWhileSending(SessionTimings::IdleFrameGapMs);
         }
     }
     return floor;

@@ -4,8 +4,9 @@
 #include "BenchClock.h"
 #include "BenchTable.h"
 #include "FTD2XXWrapper.h"
-#include "LineConstants.h"
 #include "LineFloor.h"
+#include "SessionTimings.h"
+#include "ToolRequests.h"
 #include "VirtualLine.h"
 
 #include <algorithm>
@@ -88,23 +89,23 @@ void MeasureAt(std::uint32_t usbLatencyUs) {
 
     TRDMResponseData reply{};
     bench::PrintRow(Measure("GET DEVICE_INFO", timing, [&] {
-        TRDMCommand request(uid, CC_GET_COMMAND, PID_DEVICE_INFO, true);
-        return ftd.RDMCommandWithResponse(CableIndex, request, reply, RDMLine::ReplyTimeoutMs) &&
-               CheckRDMResponse(request, reply, RDMLine::ReplyTimeoutMs) && reply.ErrorCode == RDM_ERR_NONE;
+        const auto request = BuildToolRequest(TToolRequestKind::DeviceInfo, uid);
+        return ftd.RDMCommandWithResponse(CableIndex, *request, reply, SessionTimings::ReplyTimeoutMs) &&
+               CheckRDMResponse(*request, reply, SessionTimings::ReplyTimeoutMs) &&
+               reply.ErrorCode == RDM_ERR_NONE;
     }));
 
     const auto uniqueBranch = [&] {
-        TRDMDiscoveryUniqueBranch discovery(NullUID, BroadcastUID);
-        discovery.Finalize();
         TUID found{};
-        return ftd.DiscoveryCommand(CableIndex, discovery, found, RDMLine::DiscoveryReplyWindowMs) &&
+        return ftd.DiscoveryCommand(CableIndex, *BuildDiscoveryOfAll(), found,
+                                    SessionTimings::DiscoveryReplyWindowMs) &&
                found == uid;
     };
     bench::PrintRow(Measure("DISC_UNIQUE_BRANCH", timing, uniqueBranch));
 
     bench::PrintRow(Measure("discovery: DISC_UN_MUTE broadcast + DISC_UNIQUE_BRANCH", timing, [&] {
-        TRDMCommand unMute(BroadcastUID, CC_DISCOVERY_COMMAND, PID_DISC_UN_MUTE, true);
-        ftd.SendRDMCommand(CableIndex, &unMute.CommandData(), unMute.MessageLength() + 2, false);
+        const auto unMute = BuildUnMuteAll();
+        ftd.SendRDMCommand(CableIndex, &unMute->CommandData(), unMute->MessageLength() + 2, false);
         return uniqueBranch();
     }));
 }

@@ -4,14 +4,12 @@
 // The bytes that never arrived are poisoned, so AddressSanitizer stops any read of data the fixture
 // did not send.
 #include "FuzzCheck.h"
-#include "LineConstants.h"
 #include "RDMFixture.h"
 #include "RDM_Lib.h"
 #include "ReplyData.h"
 #include "ReplyDecoding.h"
+#include "SessionTimings.h"
 #include "ToolRequests.h"
-
-#include <QString>
 
 #include <sanitizer/asan_interface.h>
 
@@ -31,7 +29,7 @@ constexpr std::size_t kMaxText = 255;
 
 // Mostly quick replies; the top of the range lands on both sides of the time limit.
 std::uint32_t ReplyTimeMs(std::uint8_t b) {
-    return b < 0xF0 ? b : RDMLine::ReplyTimeoutMs - 8 + (b - 0xF0);
+    return b < 0xF0 ? b : SessionTimings::ReplyTimeoutMs - 8 + (b - 0xF0);
 }
 
 std::uint8_t ExpectedReplyClass(std::uint8_t requestClass) {
@@ -46,7 +44,7 @@ bool ChecksumMatches(const TRDMResponseData& r) {
 }
 
 void RequireGenuineAcceptance(const TRDMCommand& command, const TRDMResponseData& r) {
-    FUZZ_REQUIRE(r.ResponseTimeMs <= RDMLine::ReplyTimeoutMs, "a late reply was accepted");
+    FUZZ_REQUIRE(r.ResponseTimeMs <= SessionTimings::ReplyTimeoutMs, "a late reply was accepted");
     FUZZ_REQUIRE(r.ResponseLen >= RDM_HEADER_SIZE, "a reply shorter than its header was accepted");
     FUZZ_REQUIRE(ChecksumMatches(r), "a reply with a wrong checksum was accepted");
     FUZZ_REQUIRE(r.Data.CC == ExpectedReplyClass(command.CommandData().CC),
@@ -57,10 +55,12 @@ void RequireGenuineAcceptance(const TRDMCommand& command, const TRDMResponseData
 }
 
 // The tool shows texts; they must stay within 255 characters whatever the reply claims.
-QString ShownText(const std::optional<std::string>& text) {
-    const QString shown = QString::fromStdString(text.value_or(std::string()));
-    FUZZ_REQUIRE(static_cast<std::size_t>(shown.size()) <= kMaxText,
-                 "a reply text grew beyond 255 characters");
+std::string ShownText(const std::optional<std::string>& text) {
+    std::string shown = text.value_or(std::string());
+    // Characters of the UTF-8 text: every byte that does not continue a character starts one.
+    const auto characters = std::count_if(
+        shown.begin(), shown.end(), [](char c) { return (static_cast<unsigned char>(c) & 0xC0) != 0x80; });
+    FUZZ_REQUIRE(static_cast<std::size_t>(characters) <= kMaxText, "a reply text grew beyond 255 characters");
     return shown;
 }
 
@@ -114,7 +114,7 @@ void ReadAsTheReadingSequence(std::uint16_t pid, const TRDMResponseData& r) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t size) {
     if (size < 2)
         return 0;
-    const ToolRequest& request = kToolRequests[input[0] % kToolRequestCount];
+    const TToolRequest& request = kToolRequests[input[0] % kToolRequestCount];
     const auto command = BuildToolRequest(request, kFixture);
 
     // Filled the way the cable layer fills it: zeros, then the bytes that arrived.
@@ -127,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     ASAN_POISON_MEMORY_REGION(response->Raw + len, sizeof(response->Raw) - len);
 
     try {
-        CheckRDMResponse(*command, *response, RDMLine::ReplyTimeoutMs);
+        CheckRDMResponse(*command, *response, SessionTimings::ReplyTimeoutMs);
     } catch (const EAssertionFailed&) {
         const std::uint8_t type = response->Data.PortID;
         FUZZ_REQUIRE(type == 0x01 || type == 0x03,

@@ -54,7 +54,7 @@ const std::uint8_t* Find(const std::uint8_t* first, const std::uint8_t* last, st
     return std::find(first, last, value);
 }
 
-void CollectReply(Line& line, const ToolRequest& request, const std::uint8_t* stream, std::size_t len) {
+void CollectReply(Line& line, const TToolRequest& request, const std::uint8_t* stream, std::size_t len) {
     const auto command = BuildToolRequest(request, line.fixture);
     auto response = std::make_unique<TRDMResponseData>();
     const bool complete = line.wrapper->RDMCommandWithResponse(kCable, *command, *response, kReplyTimeoutMs);
@@ -82,10 +82,9 @@ void CollectReply(Line& line, const ToolRequest& request, const std::uint8_t* st
 }
 
 void CollectDiscovery(Line& line, const std::uint8_t* stream, std::size_t len) {
-    TRDMDiscoveryUniqueBranch discovery(NullUID, BroadcastUID);
-    discovery.Finalize();
     TUID uid{{0x11, 0x22, 0x33, 0x44, 0x55, 0x66}};
-    const bool found = line.wrapper->DiscoveryCommand(kCable, discovery, uid, kDiscoveryTimeoutMs);
+    const bool found =
+        line.wrapper->DiscoveryCommand(kCable, *BuildDiscoveryOfAll(), uid, kDiscoveryTimeoutMs);
     if (!found)
         return;
     const std::uint8_t* separator = Find(stream, stream + len, RDM_DISCOVERY_SEPARATOR);
@@ -106,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* input, std::size_t siz
     const std::uint8_t* stream = input + 1;
     const std::size_t len = std::min<std::size_t>(size - 1, VC_RAW_REPLY_MAX_BYTES);
     const bool discovery = (input[0] & 1) != 0;
-    const ToolRequest& request = kToolRequests[(input[0] >> 1) % kToolRequestCount];
+    const TToolRequest& request = kToolRequests[(input[0] >> 1) % kToolRequestCount];
     const int cc = discovery ? 0x10 : request.cc;
     const int pid = discovery ? 0x0001 : request.pid;
     VC_SetRawReply(kFixture, stream, static_cast<int>(len), cc, pid, 1);

@@ -137,7 +137,7 @@ std::string Stem(const char* request, const FaultCase& fault, const Variant& var
 void RequestReplies(TFTD2XXWrapper& wrapper, const Variant& variant, CorpusWriter& out) {
     const TUID uid = FixtureUID();
     for (std::size_t r = 0; r < kToolRequestCount; ++r) {
-        const ToolRequest& request = kToolRequests[r];
+        const TToolRequest& request = kToolRequests[r];
         for (const FaultCase& fault : kFaults) {
             if (*variant.name && fault.fault != VC_FAULT_NONE)
                 continue;
@@ -183,10 +183,8 @@ void DiscoveryReplies(TFTD2XXWrapper& wrapper, CorpusWriter& out) {
         if (fault.fault != VC_FAULT_NONE)
             VC_InjectFault(kFixture, fault.fault, 0x10, 0x0001, 1);
         VC_CaptureClear();
-        TRDMDiscoveryUniqueBranch discovery(NullUID, BroadcastUID);
-        discovery.Finalize();
         TUID uid{};
-        wrapper.DiscoveryCommand(kCable, discovery, uid, kDiscoveryTimeoutMs);
+        wrapper.DiscoveryCommand(kCable, *BuildDiscoveryOfAll(), uid, kDiscoveryTimeoutMs);
         const Bytes line = FromFixture();
         Bytes stored = line;
         while (!stored.empty() && stored.front() != RDM_DISCOVERY_SEPARATOR)

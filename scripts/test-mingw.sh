@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the whole tool for 64-bit Windows (MinGW-w64), window included, and runs its tests
-# under Wine, in build-mingw/ with Wine prefixes of its own (build-mingw/wineprefix, and
-# build-mingw/wineprefix-display for the tests on a real window). Builds Qt for MinGW-w64 first when
-# the cache lacks it (scripts/build-qt-mingw.sh, about 30 minutes on two cores).
+# under Wine, in build-mingw/ with a Wine prefix of its own (build-mingw/wineprefix; the tests on a
+# real window use the same prefix and its Xvfb screen). Builds Qt for MinGW-w64 first when the cache
+# lacks it (scripts/build-qt-mingw.sh, about 20 minutes on two cores).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh

@@ -5,8 +5,8 @@
 //
 //   fuzz_soak            exit status 0 when every transaction succeeded and nothing grew
 #include "FTD2XXWrapper.h"
-#include "LineConstants.h"
 #include "RDM_Lib.h"
+#include "SessionTimings.h"
 #include "ToolRequests.h"
 #include "VirtualCable.h"
 
@@ -104,33 +104,25 @@ std::unique_ptr<TFTD2XXWrapper> Connect() {
 
 // One discovery attempt as the fixture loop makes it.
 bool Discover(TFTD2XXWrapper& wrapper, TUID& uid) {
-    TRDMCommand unMute(BroadcastUID, 0x10, 0x0003, true);
-    wrapper.SendRDMCommand(kCable, &unMute.CommandData(), unMute.MessageLength() + 2, false);
-    TRDMDiscoveryUniqueBranch discovery(NullUID, BroadcastUID);
-    discovery.Finalize();
-    return wrapper.DiscoveryCommand(kCable, discovery, uid, 100);
+    const auto unMute = BuildUnMuteAll();
+    wrapper.SendRDMCommand(kCable, &unMute->CommandData(), unMute->MessageLength() + 2, false);
+    return wrapper.DiscoveryCommand(kCable, *BuildDiscoveryOfAll(), uid,
+                                    SessionTimings::DiscoveryReplyWindowMs);
 }
 
 // One request with its reply, judged the way the fixture loop judges it.
 bool Transact(TFTD2XXWrapper& wrapper, const TRDMCommand& command) {
     auto reply = std::make_unique<TRDMResponseData>();
-    if (!wrapper.RDMCommandWithResponse(kCable, command, *reply, RDMLine::ReplyTimeoutMs))
+    if (!wrapper.RDMCommandWithResponse(kCable, command, *reply, SessionTimings::ReplyTimeoutMs))
         return false;
-    CheckRDMResponse(command, *reply, RDMLine::ReplyTimeoutMs);
+    CheckRDMResponse(command, *reply, SessionTimings::ReplyTimeoutMs);
     return reply->ErrorCode == RDM_ERR_NONE;
-}
-
-const ToolRequest& Request(const char* name) {
-    for (const ToolRequest& r : kToolRequests)
-        if (std::strcmp(r.name, name) == 0)
-            return r;
-    std::abort();
 }
 
 int Polls(TFTD2XXWrapper& wrapper, const TUID& uid, int count) {
     int failed = 0;
     for (int i = 0; i < count; ++i) {
-        if (!Transact(wrapper, *BuildToolRequest(Request("poll"), uid)))
+        if (!Transact(wrapper, *BuildToolRequest(ToolRequestNamed("poll"), uid)))
             ++failed;
         if ((i + 1) % kCaptureClearEvery == 0)
             VC_CaptureClear();
@@ -149,9 +141,11 @@ int WriteSequences(TFTD2XXWrapper& wrapper, const TUID& uid, int count, std::uin
         address = static_cast<std::uint16_t>(1 + (i * 37) % 512);
         personality = static_cast<std::uint8_t>(personalities ? 1 + i % personalities : 0);
         led = (i % 2) ? 0xFF : 0x00;
-        failed += !Transact(wrapper, *BuildToolRequest(Request("set_dmx_start_address"), uid, address));
-        failed += !Transact(wrapper, *BuildToolRequest(Request("set_dmx_personality"), uid, personality));
-        failed += !Transact(wrapper, *BuildToolRequest(Request("set_status_led"), uid, led));
+        failed +=
+            !Transact(wrapper, *BuildToolRequest(ToolRequestNamed("set_dmx_start_address"), uid, address));
+        failed +=
+            !Transact(wrapper, *BuildToolRequest(ToolRequestNamed("set_dmx_personality"), uid, personality));
+        failed += !Transact(wrapper, *BuildToolRequest(ToolRequestNamed("set_status_led"), uid, led));
     }
     VC_FixtureConfig fixture;
     VC_GetFixture(kFixture, &fixture);

@@ -74,8 +74,8 @@ QLabel* AttachLabel(QLineEdit* edit, const char* name, const QString& text) {
 } // namespace
 
 TMainForm::TMainForm(QWidget* parent)
-    : QWidget(parent,
-              Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint),
+      fSession(std::make_unique<TFixtureSession>(static_cast<TSessionWindow&>(*this))) {
     InitAppResources();
     CreateControls();
     FormCreate();

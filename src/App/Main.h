@@ -1,12 +1,12 @@
 // The main window: cable bootstrap, the settings controls with their touch buttons, the stored
-// default, and the fixture state machine that runs nested inside the bootstrap.
+// default, and the window's side of the fixture session that runs nested inside the bootstrap.
 #pragma once
 
-#include "ErrorExceptions.h"
 #include "FTD2XXWrapper.h"
+#include "FixtureSession.h"
 #include "FixtureStates.h"
 #include "RDMFixture.h"
-#include "RDM_Lib.h"
+#include "SessionWindow.h"
 #include "TouchButton.h"
 
 #include <QEvent>
@@ -14,6 +14,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 class QAction;
@@ -44,16 +46,16 @@ struct TDefault {
     std::int32_t DMX2Adr = 0;   // start address of a second fixture behind the first; -1 when none fits
 };
 
-class TMainForm : public QWidget {
+class TMainForm : public QWidget, private TSessionWindow {
     Q_OBJECT
   public:
     explicit TMainForm(QWidget* parent = nullptr); // builds the controls, then FormCreate
     ~TMainForm() override;                         // FormDestroy
 
     // Read-only views for tests.
-    std::uint32_t State() const { return fState; }
-    std::uint32_t StateControl() const { return fStateControl; }
-    const TRDMFixture* Fixture() const { return FixtureData.get(); }
+    std::uint32_t State() const override { return fState; }
+    std::uint32_t StateControl() const override { return fStateControl; }
+    const TRDMFixture* Fixture() const { return fSession->Fixture(); }
     const TFTD2XXWrapper* Wrapper() const { return ftd.get(); }
     const TDefault& Default() const { return fDefault; }
 
@@ -62,8 +64,7 @@ class TMainForm : public QWidget {
     void closeEvent(QCloseEvent* e) override; // FormCloseQuery
 
   private:
-    friend class TMainFormProbe;   // test access to the handlers and the repeat timer
-    friend class TStateMachineRun; // one run of StateMachine, its working state (MainStateMachine.cpp)
+    friend class TMainFormProbe; // test access to the handlers and the repeat timer
 
     // Construction and lifetime (Main.cpp)
     void CreateControls();
@@ -79,20 +80,39 @@ class TMainForm : public QWidget {
     bool AskRetryMissingCable();
     void ScheduleRebuild(); // posts WM_USER after a pause
 
-    // Fixture state machine (MainStateMachine.cpp)
+    // The fixture session on the open cable (MainSession.cpp)
     void StateMachine();
-    bool ExecuteRDMCommand(const TRDMCommand& Command, TRDMResponseData& Response);
-    [[noreturn]] void RaiseRDMError(const TRDMCommand& Command, const TRDMResponseData& Response);
+
+    // What the session shows, enables and asks of the window (TSessionWindow, MainSession.cpp)
+    void SetState(std::uint32_t State) override { fState = State; }
+    void AddStateControl(std::uint32_t Bits) override { fStateControl |= Bits; }
+    void ParkFocus() override;
+    void ShowConnection(const std::string& Text) override;
+    void ShowCable(const std::string& Text) override;
+    void ShowStartAddress(std::uint16_t Address) override;
+    void ShowFirmware(const std::string& Label) override;
+    void ClearModes() override;
+    void AddMode(int Number, const std::string& Description, std::uint16_t Slots) override;
+    void SelectMode(int Index) override;
+    void ClearStatusLed() override;
+    void ShowStatusLed(bool On) override;
+    void ShowHourGlass(bool Shown) override;
+    void ShowError(const std::string& Text) override;
+    void ShowWarning(const std::string& Text) override;
+    std::optional<int> EnteredStartAddress() const override;
+    int ChosenPersonality() const override;
+    std::optional<bool> ChosenStatusLed() const override;
+    void Reconnect() override;
 
     // Message helpers (Main.cpp)
-    void ProcessMessages(); // delivers the waiting events, never waits for more
-    void PostWMUser();      // posts TWMUserEvent(0, 0) to this window
+    void ProcessMessages() override; // delivers the waiting events, never waits for more
+    void PostWMUser();               // posts TWMUserEvent(0, 0) to this window
     void ShowErrorBox(const QString& text);
     void ShowWarningBox(const QString& text);
 
     // Settings controls (MainSettings.cpp)
     void CreateTouchButtons();
-    void SetControlsEnabled(bool enable, bool clear);
+    void SetControlsEnabled(bool enable, bool clear) override;
     void TouchButtonMouseDown(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X,
                               int Y);
     void TouchButtonMouseUp(QObject* Sender, Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X,
@@ -111,8 +131,8 @@ class TMainForm : public QWidget {
     std::int32_t fRepeatVal = 0;
     std::int32_t fRepeatDir = 0;
     TDefault fDefault;
-    std::unique_ptr<TRDMFixture> FixtureData;
-    std::vector<QWidget*> fEnableList; // does not own its controls
+    std::unique_ptr<TFixtureSession> fSession; // holds the fixture record while it runs
+    std::vector<QWidget*> fEnableList;         // does not own its controls
 
     QString fHelpFile;              // the help file found beside the executable at start
     bool fBootstrapRunning = false; // a bootstrap is on the stack (its state machine or a box of it)

@@ -129,9 +129,10 @@ void TMainForm::StoreDefault() {
     fDefault.StatusLed = cbStatusLed->currentIndex();
 
     fDefault.DMX2Adr = -1;
-    if (fDefault.Mode >= 0 && FixtureData != nullptr) {
+    const TRDMFixture* fixture = fSession->Fixture();
+    if (fDefault.Mode >= 0 && fixture != nullptr) {
         // A mode the personality list does not describe gives no second address.
-        const auto& personalities = FixtureData->fPersonalityDescriptionList;
+        const auto& personalities = fixture->fPersonalityDescriptionList;
         const auto mode = static_cast<std::size_t>(fDefault.Mode);
         if (mode < personalities.size() && personalities[mode] != nullptr) {
             const int footprint = personalities[mode]->DMX512SlotsRequired;

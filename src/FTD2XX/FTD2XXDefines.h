@@ -1,6 +1,6 @@
-// The D2XX library as this tool sees it: its handle, status and record types, one function-pointer
-// type per entry point (named after the entry point), the fixed character arrays of a device
-// record, and the texts of the statuses.
+// The D2XX library as this tool sees it: its handle, status and record types, the one list of its
+// entry points with a function-pointer type for each (named after the entry point), the fixed
+// character arrays of a device record, and the texts of the statuses.
 #pragma once
 
 #include <cstdint>
@@ -61,36 +61,46 @@ struct FT_DEVICE_LIST_INFO_NODE {
 };
 static_assert(sizeof(FT_DEVICE_LIST_INFO_NODE) == 96 + sizeof(void*), "100 bytes on 32-bit, 104 on 64-bit");
 
-// Entry points
-using TFT_GetLibraryVersion = FT_STATUS(FTD2XX_CALL*)(FT_DWORD* version);
-using TFT_CreateDeviceInfoList = FT_STATUS(FTD2XX_CALL*)(FT_DWORD* numDevs);
-using TFT_GetDeviceInfoList = FT_STATUS(FTD2XX_CALL*)(FT_DEVICE_LIST_INFO_NODE* dest, FT_DWORD* numDevs);
-using TFT_GetDeviceInfo = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, FT_DWORD* type, FT_DWORD* id,
-                                                  char* serialNumber, char* description, void* dummy);
-using TFT_GetDriverVersion = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, FT_DWORD* version);
-using TFT_Open = FT_STATUS(FTD2XX_CALL*)(int deviceNumber, FT_HANDLE* handle);
-using TFT_Close = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle);
-using TFT_SetBaudRate = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, FT_DWORD baudRate);
-using TFT_SetDataCharacteristics = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, std::uint8_t wordLength,
-                                                           std::uint8_t stopBits, std::uint8_t parity);
-using TFT_SetFlowControl = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, std::uint16_t flowControl,
-                                                   std::uint8_t xonChar, std::uint8_t xoffChar);
-using TFT_SetChars = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, std::uint8_t eventChar,
-                                             std::uint8_t eventCharEnabled, std::uint8_t errorChar,
-                                             std::uint8_t errorCharEnabled);
-using TFT_Purge = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, FT_DWORD mask);
-using TFT_ClrRts = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle);
-using TFT_SetRts = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle);
-using TFT_SetBreakOn = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle);
-using TFT_SetBreakOff = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle);
-using TFT_GetStatus = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, FT_DWORD* rxQueue, FT_DWORD* txQueue,
-                                              FT_DWORD* eventStatus);
-using TFT_Write = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, void* buffer, FT_DWORD bytesToWrite,
-                                          FT_DWORD* bytesWritten);
-using TFT_Read = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, void* buffer, FT_DWORD bytesToRead,
-                                         FT_DWORD* bytesReturned);
-using TFT_SetTimeouts = FT_STATUS(FTD2XX_CALL*)(FT_HANDLE handle, FT_DWORD readTimeout,
-                                                FT_DWORD writeTimeout);
+// The D2XX entry points the tool binds, each written once, in the order in which they are resolved:
+// X(entry point, the wrapper's field for it, its parameters). The function-pointer type of each is
+// T<entry point>; the wrapper declares, forgets and resolves its fields from the same list.
+// clang-format off
+#define FTD2XX_ENTRY_POINTS(X)                                                                                 \
+    X(FT_GetLibraryVersion,      fGetLibraryVersion,       (FT_DWORD* version))                                \
+    X(FT_CreateDeviceInfoList,   FTCreateDeviceInfoList,   (FT_DWORD* numDevs))                                \
+    X(FT_GetDeviceInfoList,      FTGetDeviceInfoList,      (FT_DEVICE_LIST_INFO_NODE* dest, FT_DWORD* numDevs)) \
+    X(FT_GetDeviceInfo,          FTGetDeviceInfo,          (FT_HANDLE handle, FT_DWORD* type, FT_DWORD* id,      \
+                                                            char* serialNumber, char* description, void* dummy)) \
+    X(FT_GetDriverVersion,       FTGetDriverVersion,       (FT_HANDLE handle, FT_DWORD* version))              \
+    X(FT_Open,                   FTOpen,                   (int deviceNumber, FT_HANDLE* handle))              \
+    X(FT_Close,                  FTClose,                  (FT_HANDLE handle))                                 \
+    X(FT_SetBaudRate,            FTSetBaudRate,            (FT_HANDLE handle, FT_DWORD baudRate))              \
+    X(FT_SetDataCharacteristics, FTSetDataCharacteristics, (FT_HANDLE handle, std::uint8_t wordLength,         \
+                                                            std::uint8_t stopBits, std::uint8_t parity))       \
+    X(FT_SetFlowControl,         FTSetFlowControl,         (FT_HANDLE handle, std::uint16_t flowControl,       \
+                                                            std::uint8_t xonChar, std::uint8_t xoffChar))      \
+    X(FT_SetChars,               FTSetChars,               (FT_HANDLE handle, std::uint8_t eventChar,          \
+                                                            std::uint8_t eventCharEnabled,                     \
+                                                            std::uint8_t errorChar,                            \
+                                                            std::uint8_t errorCharEnabled))                    \
+    X(FT_Purge,                  FTPurge,                  (FT_HANDLE handle, FT_DWORD mask))                  \
+    X(FT_ClrRts,                 FTClrRts,                 (FT_HANDLE handle))                                 \
+    X(FT_SetRts,                 FTSetRts,                 (FT_HANDLE handle))                                 \
+    X(FT_SetBreakOn,             FTSetBreakOn,             (FT_HANDLE handle))                                 \
+    X(FT_SetBreakOff,            FTSetBreakOff,            (FT_HANDLE handle))                                 \
+    X(FT_GetStatus,              FTGetStatus,              (FT_HANDLE handle, FT_DWORD* rxQueue,               \
+                                                            FT_DWORD* txQueue, FT_DWORD* eventStatus))         \
+    X(FT_Write,                  FTWrite,                  (FT_HANDLE handle, void* buffer,                    \
+                                                            FT_DWORD bytesToWrite, FT_DWORD* bytesWritten))    \
+    X(FT_Read,                   FTRead,                   (FT_HANDLE handle, void* buffer,                    \
+                                                            FT_DWORD bytesToRead, FT_DWORD* bytesReturned))    \
+    X(FT_SetTimeouts,            FTSetTimeOuts,            (FT_HANDLE handle, FT_DWORD readTimeout,            \
+                                                            FT_DWORD writeTimeout))
+// clang-format on
+
+#define FTD2XX_ENTRY_POINT_TYPE(name, field, parameters) using T##name = FT_STATUS(FTD2XX_CALL*) parameters;
+FTD2XX_ENTRY_POINTS(FTD2XX_ENTRY_POINT_TYPE)
+#undef FTD2XX_ENTRY_POINT_TYPE
 
 // Text of a D2XX status; "Undefined error code" for 0 and anything above 18.
 std::string FTStatusToString(FT_STATUS status);

@@ -96,26 +96,9 @@ void* TFTD2XXWrapper::ResolveFunction(const char* Name) {
 }
 
 void TFTD2XXWrapper::ForgetEntryPoints() {
-    fGetLibraryVersion = nullptr;
-    FTCreateDeviceInfoList = nullptr;
-    FTGetDeviceInfoList = nullptr;
-    FTGetDeviceInfo = nullptr;
-    FTGetDriverVersion = nullptr;
-    FTOpen = nullptr;
-    FTClose = nullptr;
-    FTSetBaudRate = nullptr;
-    FTSetDataCharacteristics = nullptr;
-    FTSetFlowControl = nullptr;
-    FTSetChars = nullptr;
-    FTPurge = nullptr;
-    FTClrRts = nullptr;
-    FTSetBreakOn = nullptr;
-    FTSetBreakOff = nullptr;
-    FTGetStatus = nullptr;
-    FTWrite = nullptr;
-    FTSetRts = nullptr;
-    FTRead = nullptr;
-    FTSetTimeOuts = nullptr;
+#define FTD2XX_FORGET(name, field, parameters) field = nullptr;
+    FTD2XX_ENTRY_POINTS(FTD2XX_FORGET)
+#undef FTD2XX_FORGET
 }
 
 namespace {
@@ -141,31 +124,15 @@ bool TFTD2XXWrapper::LoadDLL() {
     fLoadedDLLFileName = ModuleFileName(hDLL);
 
     try {
-        Resolve(fGetLibraryVersion, ResolveFunction("FT_GetLibraryVersion"));
+        // A missing entry point is noted and binding goes on; the last one missing is reported.
+#define FTD2XX_RESOLVE(name, field, parameters) Resolve(field, ResolveFunction(#name));
+        FTD2XX_ENTRY_POINTS(FTD2XX_RESOLVE)
+#undef FTD2XX_RESOLVE
         if (fGetLibraryVersion != nullptr) {
             FT_DWORD version = 0;
             fGetLibraryVersion(&version);
             fFTD2XXLibraryVersion = version;
         }
-        Resolve(FTCreateDeviceInfoList, ResolveFunction("FT_CreateDeviceInfoList"));
-        Resolve(FTGetDeviceInfoList, ResolveFunction("FT_GetDeviceInfoList"));
-        Resolve(FTGetDeviceInfo, ResolveFunction("FT_GetDeviceInfo"));
-        Resolve(FTGetDriverVersion, ResolveFunction("FT_GetDriverVersion"));
-        Resolve(FTOpen, ResolveFunction("FT_Open"));
-        Resolve(FTClose, ResolveFunction("FT_Close"));
-        Resolve(FTSetBaudRate, ResolveFunction("FT_SetBaudRate"));
-        Resolve(FTSetDataCharacteristics, ResolveFunction("FT_SetDataCharacteristics"));
-        Resolve(FTSetFlowControl, ResolveFunction("FT_SetFlowControl"));
-        Resolve(FTSetChars, ResolveFunction("FT_SetChars"));
-        Resolve(FTPurge, ResolveFunction("FT_Purge"));
-        Resolve(FTClrRts, ResolveFunction("FT_ClrRts"));
-        Resolve(FTSetRts, ResolveFunction("FT_SetRts"));
-        Resolve(FTSetBreakOn, ResolveFunction("FT_SetBreakOn"));
-        Resolve(FTSetBreakOff, ResolveFunction("FT_SetBreakOff"));
-        Resolve(FTGetStatus, ResolveFunction("FT_GetStatus"));
-        Resolve(FTWrite, ResolveFunction("FT_Write"));
-        Resolve(FTRead, ResolveFunction("FT_Read"));
-        Resolve(FTSetTimeOuts, ResolveFunction("FT_SetTimeouts"));
 
         hMMTimer = Platform::TimeSetEvent(1, 1, MMTimerCallback, this);
         ActiveWrapper.store(this);

@@ -168,26 +168,9 @@ class TFTD2XXWrapper {
 
     // Entry points, nullptr while not resolved. Written only before the timer starts and after it
     // is killed, so the timer thread reads them without a lock.
-    TFT_GetLibraryVersion fGetLibraryVersion = nullptr;
-    TFT_CreateDeviceInfoList FTCreateDeviceInfoList = nullptr;
-    TFT_GetDeviceInfoList FTGetDeviceInfoList = nullptr;
-    TFT_GetDeviceInfo FTGetDeviceInfo = nullptr;
-    TFT_GetDriverVersion FTGetDriverVersion = nullptr;
-    TFT_Open FTOpen = nullptr;
-    TFT_Close FTClose = nullptr;
-    TFT_SetBaudRate FTSetBaudRate = nullptr;
-    TFT_SetDataCharacteristics FTSetDataCharacteristics = nullptr;
-    TFT_SetFlowControl FTSetFlowControl = nullptr;
-    TFT_SetChars FTSetChars = nullptr;
-    TFT_Purge FTPurge = nullptr;
-    TFT_ClrRts FTClrRts = nullptr;
-    TFT_SetBreakOn FTSetBreakOn = nullptr;
-    TFT_SetBreakOff FTSetBreakOff = nullptr;
-    TFT_GetStatus FTGetStatus = nullptr;
-    TFT_Write FTWrite = nullptr;
-    TFT_SetRts FTSetRts = nullptr;
-    TFT_Read FTRead = nullptr;
-    TFT_SetTimeouts FTSetTimeOuts = nullptr;
+#define FTD2XX_ENTRY_POINT_FIELD(name, field, parameters) T##name field = nullptr;
+    FTD2XX_ENTRY_POINTS(FTD2XX_ENTRY_POINT_FIELD)
+#undef FTD2XX_ENTRY_POINT_FIELD
 
     TDeviceList fDeviceList;
     TInterfaceList fInterfaceList; // appended under DMXLock; the timer thread reads it under DMXLock

@@ -1,6 +1,6 @@
-// The line as the tool drives it: how a break and the data are sent, how long replies are and how
-// long the tool waits for them. The cable layer, the window's state machine, the benchmarks and the
-// fuzzers all read these; the virtual cable keeps figures of its own, being the independent check.
+// The line as the tool drives it: how a break and the data are sent, how long replies are and the
+// rest after a request without a reply. The cable layer, the benchmarks and the fuzzers read these;
+// the virtual cable keeps figures of its own, being the independent check.
 // The start codes and the packet sizes are in RDM_Lib.h.
 #pragma once
 
@@ -29,16 +29,8 @@ inline constexpr int DiscoveryReplyLen =
 // Collecting an RDM reply stops once more than this is stored: longer than any reply can be.
 inline constexpr int MaxStoredReplyLen = 257;
 
-// How long the tool waits: for an RDM reply, for an answer to DISC_UNIQUE_BRANCH, and after a
-// request that expects no reply, before the line is used again.
-inline constexpr std::uint32_t ReplyTimeoutMs = 1000;
-inline constexpr int DiscoveryReplyWindowMs = 100;
+// After a request that expects no reply, the line rests this long before it is used again. How long
+// the tool waits for replies is the session's choice (SessionTimings.h).
 inline constexpr std::uint32_t PauseAfterSendWithoutReplyMs = 40;
-
-// The state machine's pace: the fixture's time after it was found, and the idle frames between
-// discovery attempts that found nothing.
-inline constexpr int SettleAfterDiscoveryMs = 100;
-inline constexpr int IdleFramesAfterFailedDiscovery = 6;
-inline constexpr int IdleFrameGapMs = 50;
 
 } // namespace RDMLine

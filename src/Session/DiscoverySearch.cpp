@@ -1,6 +1,7 @@
 #include "DiscoverySearch.h"
 
-#include "LineConstants.h"
+#include "SessionTimings.h"
+
 #include "Platform.h"
 
 #include <set>
@@ -125,7 +126,7 @@ void TDiscoverySearch::BroadcastUnMute() {
 TDiscoveryReply TDiscoverySearch::Branch(const TUIDRange& Range, TUID& UID) {
     TRDMDiscoveryUniqueBranch branch(UIDFromValue(Range.Low), UIDFromValue(Range.High));
     branch.Finalize();
-    const int window = fBranchRequests == 0 ? RDMLine::DiscoveryReplyWindowMs : fLimits.ReplyWindowMs;
+    const int window = fBranchRequests == 0 ? SessionTimings::DiscoveryReplyWindowMs : fLimits.ReplyWindowMs;
     ++fBranchRequests;
     return fFtd.DiscoveryBranch(fCable, branch, UID, window);
 }

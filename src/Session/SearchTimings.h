@@ -1,5 +1,6 @@
-// How long the discovery search waits and how far it goes. The line's own figures (baud rates,
-// reply lengths, the first discovery's 100 ms window) are the cable layer's, in LineConstants.h.
+// How long the discovery search waits and how far it goes. The first question's 100 ms window is
+// the session's (SessionTimings.h); the line's own figures (baud rates, reply lengths) are the cable
+// layer's, in LineConstants.h.
 #pragma once
 
 #include <cstdint>

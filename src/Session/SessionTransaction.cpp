@@ -1,16 +1,17 @@
 #include "SessionTransaction.h"
 
-#include "LineConstants.h"
+#include "SessionTimings.h"
 
 bool TransactRDMRequest(TFTD2XXWrapper& ftd, int CableIndex, const TRDMCommand& Command,
                         TRDMResponseData& Response) {
-    const bool complete = ftd.RDMCommandWithResponse(CableIndex, Command, Response, RDMLine::ReplyTimeoutMs);
+    const bool complete =
+        ftd.RDMCommandWithResponse(CableIndex, Command, Response, SessionTimings::ReplyTimeoutMs);
     if (complete)
-        CheckRDMResponse(Command, Response, RDMLine::ReplyTimeoutMs);
-    else if (Response.ResponseTimeMs > RDMLine::ReplyTimeoutMs)
+        CheckRDMResponse(Command, Response, SessionTimings::ReplyTimeoutMs);
+    else if (Response.ResponseTimeMs > SessionTimings::ReplyTimeoutMs)
         Response.ErrorCode = RDM_ERR_TIMEOUT;
-    else
-        Response.ErrorCode = RDM_ERR_TOO_SHORT; // stopped early: no answer to rely on
+    else // stopped early (no length byte, or more than the collector keeps): no answer to rely on
+        Response.ErrorCode = RDM_ERR_TOO_SHORT;
     return Response.ErrorCode == RDM_ERR_NONE;
 }
 

@@ -2,6 +2,7 @@
 // bootstrap posted at creation is withdrawn, so no cable is looked for.
 #pragma once
 
+#include "FixtureSessionProbe.h"
 #include "Main.h"
 
 #include <QComboBox>
@@ -30,7 +31,9 @@ class TMainFormProbe {
 
     void SetControlsEnabled(bool enable, bool clear) { f.SetControlsEnabled(enable, clear); }
     void SetState(std::uint32_t state) { f.fState = state; }
-    void SetFixture(std::unique_ptr<TRDMFixture> fixture) { f.FixtureData = std::move(fixture); }
+    void SetFixture(std::unique_ptr<TRDMFixture> fixture) {
+        TFixtureSessionProbe::SetFixture(*f.fSession, std::move(fixture));
+    }
     const std::vector<QWidget*>& EnableList() const { return f.fEnableList; }
     void DoWMUser(quintptr WParam, qintptr LParam) { f.do_WM_USER(WParam, LParam); }
     void PostWMUser() { f.PostWMUser(); }
@@ -48,7 +51,7 @@ class TMainFormProbe {
         modes->clear();
         int i = 1;
         for (const TPersonality& p : personalities) {
-            fixture->AddPersonalityDescription(p.Footprint, QString::fromLatin1(p.Name));
+            fixture->AddPersonalityDescription(p.Footprint, p.Name);
             modes->addItem(QStringLiteral("%1. %2  (%3 channels)")
                                .arg(i++)
                                .arg(QString::fromLatin1(p.Name))
@@ -59,7 +62,7 @@ class TMainFormProbe {
         f.cbStatusLed->addItems({QStringLiteral("On"), QStringLiteral("Off")});
         f.cbStatusLed->setCurrentIndex(led);
         f.leDMXAdr->setText(QString::number(address));
-        f.FixtureData = std::move(fixture);
+        SetFixture(std::move(fixture));
         f.SetControlsEnabled(true, false);
     }
 

@@ -1,7 +1,7 @@
 // The discovery search on the virtual cable: every fixture on the line found, nothing else, within
 // its limits, and with one fixture (or none) nearly the requests of the single-fixture discovery.
 #include "DiscoverySearch.h"
-#include "SessionTestSupport.h"
+#include "SearchTestSupport.h"
 
 #include <algorithm>
 #include <atomic>

@@ -1,7 +1,7 @@
 // What the list of fixtures reads for each row, which rows it marks for overlapping DMX slots, and
 // IDENTIFY_DEVICE switched on and off for one fixture.
 #include "FixtureList.h"
-#include "SessionTestSupport.h"
+#include "SearchTestSupport.h"
 
 using namespace sessiontest;
 

@@ -21,7 +21,7 @@ void TRDMFixture::AddSupportedParameters(const std::vector<std::uint16_t>& PIDs)
     }
 }
 
-void TRDMFixture::AddPersonalityDescription(std::uint16_t FootPrint, const QString& Text) {
+void TRDMFixture::AddPersonalityDescription(std::uint16_t FootPrint, const std::string& Text) {
     auto& entry = fPersonalityDescriptionList.emplace_back(std::make_unique<TPersonalityDescription>());
     entry->DMX512SlotsRequired = FootPrint;
     entry->Description = Text;

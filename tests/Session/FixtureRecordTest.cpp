@@ -64,8 +64,8 @@ TEST(FixtureRecord, NewRecordIsEmptyAndSupportsNothing) {
     const TRDMFixture fixture;
     EXPECT_TRUE(fixture.fSupportedParameterList.empty());
     EXPECT_TRUE(fixture.fPersonalityDescriptionList.empty());
-    EXPECT_TRUE(fixture.DeviceModelDescription.isEmpty());
-    EXPECT_TRUE(fixture.FirmwareLabel.isEmpty());
+    EXPECT_TRUE(fixture.DeviceModelDescription.empty());
+    EXPECT_TRUE(fixture.FirmwareLabel.empty());
     EXPECT_EQ(fixture.UID, NullUID);
     EXPECT_EQ(fixture.DeviceModelID, 0);
     EXPECT_EQ(fixture.DMX512StartAdr, 0);
@@ -101,21 +101,21 @@ TEST(FixtureRecord, LaterMergesOnlyAppendMissingPids) {
 
 TEST(FixtureRecord, PersonalityDescriptionsAreAppendedWithoutDeduplication) {
     TRDMFixture fixture;
-    fixture.AddPersonalityDescription(24, QStringLiteral("Standard"));
-    fixture.AddPersonalityDescription(24, QStringLiteral("Standard"));
-    fixture.AddPersonalityDescription(0xFFFF, QString());
+    fixture.AddPersonalityDescription(24, "Standard");
+    fixture.AddPersonalityDescription(24, "Standard");
+    fixture.AddPersonalityDescription(0xFFFF, "");
     ASSERT_EQ(fixture.fPersonalityDescriptionList.size(), 3u);
     EXPECT_EQ(fixture.fPersonalityDescriptionList[0]->DMX512SlotsRequired, 24);
-    EXPECT_EQ(fixture.fPersonalityDescriptionList[1]->Description, QStringLiteral("Standard"));
+    EXPECT_EQ(fixture.fPersonalityDescriptionList[1]->Description, "Standard");
     EXPECT_EQ(fixture.fPersonalityDescriptionList[2]->DMX512SlotsRequired, 0xFFFF);
-    EXPECT_TRUE(fixture.fPersonalityDescriptionList[2]->Description.isEmpty());
+    EXPECT_TRUE(fixture.fPersonalityDescriptionList[2]->Description.empty());
     // Reading by position past the end is the list's own out-of-range error.
     EXPECT_THROW((void)fixture.fPersonalityDescriptionList.at(3), std::out_of_range);
 
     fixture.fPersonalityDescriptionList.clear();
-    fixture.AddPersonalityDescription(8, QStringLiteral("Compact"));
+    fixture.AddPersonalityDescription(8, "Compact");
     ASSERT_EQ(fixture.fPersonalityDescriptionList.size(), 1u);
-    EXPECT_EQ(fixture.fPersonalityDescriptionList[0]->Description, QStringLiteral("Compact"));
+    EXPECT_EQ(fixture.fPersonalityDescriptionList[0]->Description, "Compact");
 }
 
 } // namespace

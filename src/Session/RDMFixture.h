@@ -1,20 +1,20 @@
 // What the tool knows about the one fixture it is connected to: its UID, the DEVICE_INFO values,
 // model description, firmware label, the DMX personalities with their footprints and the PIDs it
-// supports. The state machine creates a fresh record at every discovery attempt and fills it.
+// supports. The session creates a fresh record at every discovery attempt and fills it. Texts are
+// UTF-8; the window converts them for display.
 #pragma once
 
 #include "RDM_Lib.h"
 
-#include <QString>
-
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 class TPersonalityDescription {
   public:
     std::uint16_t DMX512SlotsRequired = 0;
-    QString Description;
+    std::string Description;
 };
 
 // Owns its entries: clearing or destroying the list destroys them. Entry k describes personality k + 1.
@@ -29,11 +29,11 @@ class TRDMFixture {
     std::uint16_t DeviceModelID = 0;
     TSoftwareVersionID SoftwareVersionId{}; // the four DEVICE_INFO bytes in wire order
     std::int32_t SensorCount = 0;
-    QString DeviceModelDescription;
+    std::string DeviceModelDescription;
     std::uint16_t DMX512StartAdr = 0;
     std::uint8_t DMX512PersonalityCurrent = 0; // 1-based
     std::uint8_t DMX512PersonalityTotal = 0;
-    QString FirmwareLabel;
+    std::string FirmwareLabel;
     TPersonalityDescriptionList fPersonalityDescriptionList;
     TSupportedParameterList fSupportedParameterList;
 
@@ -43,5 +43,5 @@ class TRDMFixture {
     void AddSupportedParameters(const TRDMResponseData& Response);
     // Merges PIDs in host order.
     void AddSupportedParameters(const std::vector<std::uint16_t>& PIDs);
-    void AddPersonalityDescription(std::uint16_t FootPrint, const QString& Text);
+    void AddPersonalityDescription(std::uint16_t FootPrint, const std::string& Text);
 };
