@@ -31,12 +31,18 @@ for f in "$setup" "$tree/ZYLVEK_RDM.exe" "$vcable"; do
   [ -f "$f" ] || { echo "check-windows-installer: $f is missing (run scripts/package-windows.sh)" >&2; exit 1; }
 done
 
-failed=0
+failures=0
 fail() {
   echo "check-windows-installer: FAILED: $*" >&2
-  failed=1
+  failures=$((failures + 1))
 }
-say() { echo "check-windows-installer: $*"; }
+say() { echo "check-windows-installer: [$SECONDS s] $*"; }
+# step_done <what the step shows>: says it, or that the step failed (the reasons are above).
+step_failures=0
+step_done() {
+  if [ $failures -eq $step_failures ]; then say "$*"; else say "FAILED: $*"; fi
+  step_failures=$failures
+}
 
 /usr/bin/python3 scripts/check-windows-resources.py "$setup" "$version" "$product" "$maker" >/dev/null ||
   fail "the setup program's file properties"
@@ -100,6 +106,7 @@ finish_by_hand() {
 cp "$setup" "$drive_c/setup.exe"
 wine_c 'C:\setup.exe' /S || fail "silent install ended with an error"
 "$desktop_wineserver" -w
+[ -f "$dir/ZYLVEK_RDM.exe" ] || { fail "silent install: nothing in $dir"; exit 1; }
 (cd "$tree" && find . -type f) | sort >"$work/expected-files"
 (cd "$dir" && find . -type f ! -name Uninstall.exe) | sort >"$work/installed-files"
 diff -u "$work/expected-files" "$work/installed-files" >&2 || fail "installed files differ from the zip's"
@@ -123,18 +130,15 @@ actual_kib=$(du -sk --apparent-size "$dir" | cut -f1)
 # Settings, Apps shows the size in KiB; it should be the folder's within rounding of each file.
 [ "$size_kib" -gt $((actual_kib * 9 / 10)) ] && [ "$size_kib" -le $((actual_kib + 100)) ] ||
   fail "uninstall entry: EstimatedSize $size_kib KiB for a folder of $actual_kib KiB"
-say "silent install: $(wc -l <"$work/installed-files") files, Start-menu shortcut, uninstall entry ($size_kib KiB)"
+step_done "silent install: $(wc -l <"$work/installed-files") files, Start-menu shortcut, uninstall entry ($size_kib KiB)"
 
 # --- 3. Started from the Start menu, beside the virtual cable ---
 cp "$vcable" "$dir/FTD2XX.DLL"
 desktop_open "$start_menu_win"
-if desktop_wait_text "VEK-340 - Ready" 120; then
-  sleep 1 # the rest of the reading shown
-  say "started from the Start menu: \"VEK-340 - Ready\""
-else
-  fail "started from the Start menu: \"VEK-340 - Ready\" not shown"
-fi
+desktop_wait_text "VEK-340 - Ready" 120 || fail "started from the Start menu: \"VEK-340 - Ready\" not shown"
+sleep 1 # the rest of the reading shown on the screenshot
 desktop_screenshot "$work/started-from-start-menu.png"
+step_done "started from the Start menu: \"VEK-340 - Ready\""
 end_programs
 rm "$dir/FTD2XX.DLL"
 
@@ -144,9 +148,9 @@ if install_by_hand by-hand-no-driver yes; then
   finish_by_hand
   [ -f "$desktop_link" ] || fail "no desktop shortcut though ticked"
   [ -f "$dir/ZYLVEK_RDM.exe" ] || fail "installed by hand over the installed copy: no executable"
-  say "by hand: the last page names FTDI's D2XX driver; desktop shortcut made"
 fi
 end_programs
+step_done "by hand: the last page names FTDI's D2XX driver; desktop shortcut made"
 
 # --- 5. Silent uninstall ---
 wine_c_all "$dir_win\\Uninstall.exe" /S || fail "silent uninstall ended with an error"
@@ -154,7 +158,7 @@ wine_c_all "$dir_win\\Uninstall.exe" /S || fail "silent uninstall ended with an 
 [ -e "$start_menu" ] && fail "Start-menu shortcut left after uninstall"
 [ -e "$desktop_link" ] && fail "desktop shortcut left after uninstall"
 wine_c reg query "$key" && fail "uninstall entry left after uninstall"
-say "silent uninstall: no file, shortcut or key left"
+step_done "silent uninstall: no file, shortcut or key left"
 
 # --- 6. Over an older version with a file this one lacks ---
 old=$work/older
@@ -173,17 +177,18 @@ read_key
 [ -e "$dir/platforms/qminimal.dll" ] && fail "the older version's platforms/qminimal.dll left behind"
 [ -f "$dir/ZYLVEK_RDM.exe" ] && [ "$(key_value DisplayVersion)" = "$version" ] ||
   fail "installed over the older version: not version $version"
-say "installed over version 1.0.0: its extra file is gone, version $version registered"
+step_done "installed over version 1.0.0: its extra file is gone, version $version registered"
 
 # --- 7. By hand with FTDI's library in the system folder ---
 cp "$vcable" "$drive_c/windows/system32/FTD2XX.DLL"
 if install_by_hand by-hand-with-driver no; then
-  if desktop_text 300 | grep -F "needs FTDI" >/dev/null; then fail "the last page asks for the driver the PC has"; fi
-  desktop_text 300 | grep -F "is installed" >/dev/null || fail "the last page does not say the tool is installed"
+  desktop_text 300 >"$work/by-hand-with-driver.txt"
+  grep -F "is installed" "$work/by-hand-with-driver.txt" >/dev/null || fail "the last page does not say the tool is installed"
+  grep -F "needs FTDI" "$work/by-hand-with-driver.txt" >/dev/null && fail "the last page asks for the driver the PC has"
   finish_by_hand
   [ -e "$desktop_link" ] && fail "a desktop shortcut though not ticked"
-  say "by hand with the driver present: no word of it"
 fi
+step_done "by hand with the driver present: no word of it"
 
-[ $failed -eq 0 ] && say "all passed; screenshots in $work"
-exit $failed
+if [ $failures -eq 0 ]; then say "all passed; screenshots in $work"; fi
+[ $failures -eq 0 ]
