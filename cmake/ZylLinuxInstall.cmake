@@ -27,12 +27,9 @@ install(FILES ${zyl_linux_packaging}/70-zylvek-rdm.rules DESTINATION lib/udev/ru
 
 # The Debian package: zylvek-rdm_<version>_<arch>.deb; dependencies come from the libraries the
 # installed files link (dpkg-shlibdeps), plus Qt's platform plug-ins, which nothing links.
+include(${CMAKE_CURRENT_LIST_DIR}/ZylPackageInfo.cmake)
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zylvek-rdm)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_VENDOR "ZYL")
-set(CPACK_PACKAGE_CONTACT "ZYL service tools <service@zyl.invalid>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Sets up a VEK fixture over DMX512 with RDM through a ZYL USB/DMX cable")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
@@ -46,6 +43,5 @@ if(NOT zyl_deb_arch)
   set(zyl_deb_arch amd64)
 endif()
 set(CPACK_DEBIAN_FILE_NAME ${CPACK_PACKAGE_NAME}_${PROJECT_VERSION}_${zyl_deb_arch}.deb)
-set(CPACK_PACKAGE_DIRECTORY ${CMAKE_SOURCE_DIR}/dist)
 # Only what the program needs is installed: no test, fuzzer or benchmark.
 include(CPack)

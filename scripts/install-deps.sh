@@ -12,7 +12,7 @@ packages=(
   libftdi1-dev libusb-1.0-0-dev
   xvfb xauth imagemagick x11-apps x11-utils
   clang libclang-rt-14-dev clang-format
-  g++-mingw-w64-x86-64 wine64
+  g++-mingw-w64-x86-64 wine64 nsis python3-pefile xdotool
   dpkg-dev zip unzip tesseract-ocr tesseract-ocr-eng desktop-file-utils
 )
 

@@ -2,8 +2,12 @@
 # Draws the two pictures of the main window with ImageMagick and writes them under src/App/art/:
 #   fixture.png  300 x 310  a stylised LED fixture on its yoke (transparent background)
 #   logo.bmp     199 x 50   the ZYL word mark
-# and the program's icon for Linux desktops under packaging/linux/:
-#   zylvek-rdm.png  256 x 256  the fixture on a rounded dark-blue square
+# and the program's icon, the fixture on a rounded dark-blue square:
+#   packaging/linux/zylvek-rdm.png    256 x 256, for Linux desktops
+#   packaging/windows/ZYLVEK_RDM.ico  the same in 256, 64, 48, 32, 24 and 16 pixels, for the
+#                                     executable, the installer and the Start menu
+# and the picture at the side of the installer's first and last page:
+#   packaging/windows/installer-side.bmp  164 x 314  the word mark over the fixture, dark blue
 # The results are committed; run this again only to change the artwork.
 set -euo pipefail
 cd "$(dirname "$0")/../src/App/art"
@@ -52,4 +56,15 @@ convert -size 256x256 xc:none \
   \( fixture.png -resize 212x212 \) -gravity center -geometry +0+4 -composite \
   -strip PNG32:../../../packaging/linux/zylvek-rdm.png
 
-identify fixture.png logo.bmp ../../../packaging/linux/zylvek-rdm.png
+# Windows picks the size it shows from one .ico; each size is shrunk from the same picture.
+convert ../../../packaging/linux/zylvek-rdm.png -define icon:auto-resize=256,64,48,32,24,16 \
+  ../../../packaging/windows/ZYLVEK_RDM.ico
+
+# The installer's side picture: a 24-bit BMP, as the installer's pages take it.
+convert -size 164x314 xc:'#14284b' \
+  \( logo.bmp -resize 148x \) -gravity north -geometry +0+14 -composite \
+  \( fixture.png -resize 148x \) -gravity south -geometry +0+18 -composite \
+  -type TrueColor BMP3:../../../packaging/windows/installer-side.bmp
+
+identify fixture.png logo.bmp ../../../packaging/linux/zylvek-rdm.png ../../../packaging/windows/ZYLVEK_RDM.ico \
+  ../../../packaging/windows/installer-side.bmp

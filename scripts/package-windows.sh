@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Makes the Windows zips in dist/:
-#   ZYLVEK_RDM-win64.zip       the tool, its help file, the Qt and MinGW runtime DLLs and README.txt
-#   ZYLVEK_RDM-win64-demo.zip  the same with the virtual cable as FTD2XX.DLL beside the executable
+# Makes the Windows installer and zips in dist/:
+#   ZYLVEK_RDM-<version>-win64-setup.exe  the installer of the tool, its help file and the Qt and
+#                                         MinGW runtime DLLs
+#   ZYLVEK_RDM-win64.zip                  the same files and README.txt, for a portable copy
+#   ZYLVEK_RDM-win64-demo.zip             the zip's with the virtual cable as FTD2XX.DLL beside the
+#                                         executable
 # Builds Qt for MinGW-w64 first when the cache lacks it (scripts/build-qt-mingw.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,11 +18,20 @@ stage=build-mingw/package
 rm -rf "$stage"
 mkdir -p "$stage" dist
 
-# The shipped folder is what `cmake --install` puts together (the one list of what the tool loads).
-plain=$stage/ZYLVEK_RDM-win64
-cmake --install build-mingw --prefix "$plain" >/dev/null
+# What ships is what `cmake --install` puts together (the one list of what the tool loads), in the
+# folder the installer is made from (cmake/ZylWindowsInstall.cmake).
+tree=$stage/installed
+cmake --install build-mingw --prefix "$tree" >/dev/null
 # Debugging symbols stay in the build; what ships is stripped.
-find "$plain" -iname '*.exe' -o -iname '*.dll' | xargs x86_64-w64-mingw32-strip --strip-unneeded
+find "$tree" -iname '*.exe' -o -iname '*.dll' | xargs x86_64-w64-mingw32-strip --strip-unneeded
+
+setup=ZYLVEK_RDM-$version-win64-setup.exe
+rm -f "dist/$setup"
+(cd build-mingw && cpack -G NSIS >/dev/null)
+echo "package-windows: dist/$setup ($(du -k "dist/$setup" | cut -f1) KiB)"
+
+plain=$stage/ZYLVEK_RDM-win64
+cp -r "$tree" "$plain"
 sed "s/@VERSION@/$version/" packaging/windows/README.txt | sed 's/$/\r/' >"$plain/README.txt"
 
 demo=$stage/ZYLVEK_RDM-win64-demo
