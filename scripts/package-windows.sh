@@ -9,7 +9,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-export ZYL_QT_MINGW_PREFIX=${ZYL_QT_MINGW_PREFIX:-$(bash scripts/build-qt-mingw.sh)}
+# Only built here when missing; the toolchain file is what finds it.
+bash scripts/build-qt-mingw.sh >/dev/null
 cmake --preset mingw >/dev/null
 cmake --build --preset mingw --target ZYLVEK_RDM vcable
 

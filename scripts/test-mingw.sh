@@ -6,7 +6,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-export ZYL_QT_MINGW_PREFIX=${ZYL_QT_MINGW_PREFIX:-$(bash scripts/build-qt-mingw.sh)}
+# Only built here when missing; the toolchain file is what finds it.
+bash scripts/build-qt-mingw.sh >/dev/null
 cmake --preset mingw
 cmake --build --preset mingw
 prefix="$PWD/build-mingw/wineprefix"
@@ -14,6 +15,7 @@ prefix="$PWD/build-mingw/wineprefix"
 bash scripts/wine-run.sh "$prefix"
 # The tests share one Wine session (scripts/wine-run.sh starts it); end it afterwards, that of this
 # prefix only, instead of letting it linger.
-wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+source scripts/wine-env.sh
+wine_find
 trap 'WINEPREFIX="$prefix" "$wineserver" -k 2>/dev/null || true' EXIT
 ctest --preset mingw

@@ -16,18 +16,18 @@
 #   desktop_stop                       ends Wine and the screen
 
 source "$(dirname "${BASH_SOURCE[0]}")/xvfb.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/wine-env.sh"
 
-desktop_wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
-desktop_wineserver=$(command -v wineserver || echo /usr/lib/wine/wineserver)
+wine_find
+desktop_wine=$wine
+desktop_wineserver=$wineserver
 desktop_size=720x760
 
 desktop_start() {
   desktop_dir=$1
   mkdir -p "$desktop_dir"
-  export WINEPREFIX=$desktop_dir/wineprefix WINEARCH=win64 WINEDEBUG=-all
-  # No Mono or Gecko installer prompts; the help viewer's page pane stays empty without Gecko.
   # No menu entries on this machine's desktop for the shortcuts a program makes in the prefix.
-  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+  wine_use_prefix "$desktop_dir/wineprefix" "winemenubuilder.exe=d"
   unset WINEPATH QT_PLUGIN_PATH QT_QPA_PLATFORM ZYL_VIRTUAL_CABLE
   xvfb_start 200 1024x900x24
   desktop_xvfb=$xvfb_pid

@@ -15,22 +15,12 @@ fi
 prefix=$1
 shift
 
-wine=$(command -v wine64 || true)
-if [ -z "$wine" ] && [ -x /usr/lib/wine/wine64 ]; then wine=/usr/lib/wine/wine64; fi
-if [ -z "$wine" ]; then
-  echo "wine-run: wine64 not found (install it with scripts/install-deps.sh)" >&2
-  exit 127
-fi
-
-export WINEPREFIX=$prefix
-export WINEARCH=win64
-export WINEDEBUG=-all
-# No Mono or Gecko installer prompts: nothing here needs .NET or an HTML engine.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+source "$(dirname "$0")/wine-env.sh"
+wine_find || exit 127
+wine_use_prefix "$prefix"
 unset WAYLAND_DISPLAY
 display_file=$prefix.display # "<display number> <Xvfb pid>" of the running session
 
-wineserver=$(command -v wineserver || echo "$(dirname "$wine")/wineserver")
 mkdir -p "$(dirname "$prefix")"
 
 if [ ! -f "$prefix/system.reg" ]; then
