@@ -411,7 +411,8 @@ TEST_F(SessionTest, ATransactionWithoutACableIsNoneAndLeavesTheReplyAlone) {
     TRDMResponseData reply{};
     reply.ErrorCode = 77;
     EXPECT_FALSE(session.ExecuteRDMCommand(*request, reply));
-    EXPECT_EQ(reply.ErrorCode, 77);
+    const auto code = reply.ErrorCode; // a field of a packed record: compared as a copy
+    EXPECT_EQ(code, 77);
 }
 
 } // namespace
