@@ -74,6 +74,14 @@ inline QStringList PacketNames(const std::vector<TLinePacket>& packets) {
     return names;
 }
 
+// The conversation from the first request on: the background refresh may send a frame between the
+// opening of the cable and the bootstrap switching it off, the more so on a slow machine.
+inline QStringList FromTheFirstRequest(QStringList names) {
+    while (!names.isEmpty() && names.front() == QStringLiteral("DMX"))
+        names.removeFirst();
+    return names;
+}
+
 // Empty when the names sent are the expected conversation, give or take an exchange repeated in a
 // row: a tool starved of time by a busy machine lets a reply window run out and asks again, which is
 // its real behaviour. Otherwise, where the two part.
