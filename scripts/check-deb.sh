@@ -44,8 +44,12 @@ desktop-file-validate /usr/share/applications/zylvek-rdm.desktop || fail "deskto
 grep -q 'ATTR{idVendor}=="0403", ATTR{idProduct}=="6001", TAG+="uaccess"' \
   /usr/lib/udev/rules.d/70-zylvek-rdm.rules || fail "udev rule lacks the FT232R uaccess tag"
 # The installed driver library is the one built on libftdi1, and the system resolves all it needs.
-ldd /usr/lib/zylvek-rdm/libftd2xx.so | grep -q 'libftdi1\.so\.2 => /' || fail "libftd2xx.so is not bound to libftdi1"
-if ldd /usr/lib/zylvek-rdm/ZYLVEK_RDM /usr/lib/zylvek-rdm/libftd2xx.so | grep -q 'not found'; then
+# (ldd's output is taken whole first: a grep that stops at its first match would cut ldd off, and
+# under pipefail that broken pipe reads as a failure.)
+driver_libraries=$(ldd /usr/lib/zylvek-rdm/libftd2xx.so)
+grep -q 'libftdi1\.so\.2 => /' <<<"$driver_libraries" || fail "libftd2xx.so is not bound to libftdi1"
+all_libraries=$(ldd /usr/lib/zylvek-rdm/ZYLVEK_RDM /usr/lib/zylvek-rdm/libftd2xx.so)
+if grep -q 'not found' <<<"$all_libraries"; then
   fail "a library the installed files need is missing"
 fi
 
