@@ -49,10 +49,18 @@ TAnsiCodePage AnsiCodePageFor(std::uint32_t CodePage) {
     return CodePage == Windows1252CodePage ? TAnsiCodePage::Windows1252 : TAnsiCodePage::Latin1;
 }
 
+namespace {
+
+// The tool's own table for the system's code page, where the system does not convert.
+TAnsiCodePage TableForTheSystem() {
+    return AnsiCodePageFor(Platform::AnsiCodePage());
+}
+
+} // namespace
+
 TAnsiCodePage SystemAnsiCodePage() {
-    static const TAnsiCodePage CodePage = Platform::CodePageToUtf8(SystemCodePage, "a")
-                                              ? TAnsiCodePage::System
-                                              : AnsiCodePageFor(Platform::AnsiCodePage());
+    static const TAnsiCodePage CodePage =
+        Platform::CodePageToUtf8(SystemCodePage, "a") ? TAnsiCodePage::System : TableForTheSystem();
     return CodePage;
 }
 
@@ -61,7 +69,7 @@ std::string AnsiToUtf8(const std::uint8_t* Data, std::size_t Len, TAnsiCodePage 
         const std::string_view Bytes(reinterpret_cast<const char*>(Data), Len);
         if (auto Converted = Platform::CodePageToUtf8(SystemCodePage, Bytes))
             return std::move(*Converted);
-        CodePage = TAnsiCodePage::Windows1252;
+        CodePage = TableForTheSystem();
     }
     std::string Out;
     Out.reserve(Len);
@@ -74,7 +82,7 @@ std::string Utf8ToAnsi(std::string_view Utf8, TAnsiCodePage CodePage) {
     if (CodePage == TAnsiCodePage::System) {
         if (auto Converted = Platform::Utf8ToCodePage(SystemCodePage, Utf8))
             return std::move(*Converted);
-        CodePage = TAnsiCodePage::Windows1252;
+        CodePage = TableForTheSystem();
     }
     std::string Out;
     Out.reserve(Utf8.size());
