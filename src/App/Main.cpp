@@ -191,6 +191,7 @@ void TMainForm::FormCreate() {
     lConnection->clear();
 
     CreateTouchButtons();
+    CreateFixtureList();
     SetControlsEnabled(false, true);
 
     const QString helpFile = HelpFileForExecutable(QCoreApplication::applicationFilePath());

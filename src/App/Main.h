@@ -25,6 +25,7 @@ class QLineEdit;
 class QMenuBar;
 class QPushButton;
 class QTimer;
+class TFixtureListPanel;
 class TShape;
 
 // The window message that starts a bootstrap; posted, never sent.
@@ -104,6 +105,15 @@ class TMainForm : public QWidget, private TSessionWindow {
     std::optional<bool> ChosenStatusLed() const override;
     void Reconnect() override;
 
+    // The list of a line of several fixtures (TSessionWindow, MainFixtureList.cpp)
+    void CreateFixtureList();
+    void ShowFixtureList(const std::vector<TFixtureListEntry>& Entries) override;
+    void ShowIdentifying(int Entry, bool On) override;
+    void HideFixtureList() override;
+    void OfferFixtureList(bool Offered) override;
+    std::optional<int> TakePickedEntry() override;
+    std::optional<int> TakeIdentifyTouch() override;
+
     // Message helpers (Main.cpp)
     void ProcessMessages() override; // delivers the waiting events, never waits for more
     void PostWMUser();               // posts TWMUserEvent(0, 0) to this window
@@ -172,4 +182,7 @@ class TMainForm : public QWidget, private TSessionWindow {
     TTouchButton* bStoreDefault = nullptr;
     TTouchButton* bSetDefault = nullptr;
     TTouchButton* bSetDefaultDMX2 = nullptr;
+    // Only on a line of several fixtures: the list, and the button back to it.
+    TFixtureListPanel* FixtureList = nullptr;
+    TTouchButton* bFixtureList = nullptr;
 };

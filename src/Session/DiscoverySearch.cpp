@@ -5,6 +5,7 @@
 #include "Platform.h"
 
 #include <set>
+#include <utility>
 
 namespace {
 
@@ -23,8 +24,9 @@ bool AddressesSeveral(const TUID& UID) {
 
 class TDiscoverySearch {
   public:
-    TDiscoverySearch(TFTD2XXWrapper& Ftd, int CableIndex, const TDiscoverySearchLimits& Limits)
-        : fFtd(Ftd), fCable(CableIndex), fLimits(Limits) {}
+    TDiscoverySearch(TFTD2XXWrapper& Ftd, int CableIndex, const TDiscoverySearchLimits& Limits,
+                     TSearchKeepGoing KeepGoing)
+        : fFtd(Ftd), fCable(CableIndex), fLimits(Limits), fKeepGoing(std::move(KeepGoing)) {}
 
     TDiscoverySearchResult Run();
 
@@ -43,6 +45,8 @@ class TDiscoverySearch {
     TFTD2XXWrapper& fFtd;
     int fCable;
     TDiscoverySearchLimits fLimits;
+    TSearchKeepGoing fKeepGoing;
+    bool fStopped = false;
     std::uint32_t fStartMs = 0;
     int fBranchRequests = 0;
     bool fOutOfTime = false;
@@ -93,7 +97,7 @@ TDiscoverySearchResult TDiscoverySearch::Run() {
     // discovery of a single fixture: the line carries nothing more. Its poll unmutes the fixture.
     // A cable that failed carries nothing more.
     const bool oneOrNone = fBranchRequests <= 2 && fFound.size() <= 1 && fNotMuted.empty() && !fHalved;
-    if ((!oneOrNone || fOutOfTime) && fFtd.LastFTD2XXError() == 0)
+    if ((!oneOrNone || fOutOfTime || fStopped) && fFtd.LastFTD2XXError() == 0)
         BroadcastUnMute();
 
     TDiscoverySearchResult result;
@@ -102,6 +106,7 @@ TDiscoverySearchResult TDiscoverySearch::Run() {
     for (const std::uint64_t v : fNotMuted)
         result.NotMuted.push_back(UIDFromValue(v));
     result.OutOfTime = fOutOfTime;
+    result.Stopped = fStopped;
     return result;
 }
 
@@ -111,6 +116,11 @@ bool TDiscoverySearch::MayGoOn() {
     if (Platform::TimeGetTime() - fStartMs >= fLimits.DeadlineMs ||
         fBranchRequests >= fLimits.MaxBranchRequests) {
         fOutOfTime = true;
+        return false;
+    }
+    // The single-fixture discovery (two questions at most) runs whole, as it always did.
+    if (fBranchRequests >= 2 && fKeepGoing && !fKeepGoing()) {
+        fStopped = true;
         return false;
     }
     return true;
@@ -238,7 +248,7 @@ TUID UIDFromValue(std::uint64_t Value) {
 }
 
 TDiscoverySearchResult RunDiscoverySearch(TFTD2XXWrapper& ftd, int CableIndex,
-                                          const TDiscoverySearchLimits& Limits) {
-    TDiscoverySearch search(ftd, CableIndex, Limits);
+                                          const TDiscoverySearchLimits& Limits, TSearchKeepGoing KeepGoing) {
+    TDiscoverySearch search(ftd, CableIndex, Limits, std::move(KeepGoing));
     return search.Run();
 }

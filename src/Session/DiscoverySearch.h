@@ -15,6 +15,7 @@
 #include "SearchTimings.h"
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 struct TDiscoverySearchLimits {
@@ -29,12 +30,19 @@ struct TDiscoverySearchResult {
     bool OutOfTime = false;
     // Found fixtures that went on answering after DISC_MUTE; the search went round them.
     std::vector<TUID> NotMuted;
+    // The caller's KeepGoing said no: the search stopped where it stood.
+    bool Stopped = false;
 };
+
+// Asked before each question after the first two (the single-fixture discovery runs whole); false
+// stops the search. The window keeps answering through it.
+using TSearchKeepGoing = std::function<bool()>;
 
 // Runs the search on the opened cable `CableIndex` of `ftd`. Stops early when the cable layer
 // records a driver error; the caller finds it in ftd.LastFTD2XXError().
 TDiscoverySearchResult RunDiscoverySearch(TFTD2XXWrapper& ftd, int CableIndex,
-                                          const TDiscoverySearchLimits& Limits = {});
+                                          const TDiscoverySearchLimits& Limits = {},
+                                          TSearchKeepGoing KeepGoing = {});
 
 // The UID as a 48-bit number, manufacturer ID in the upper 16 bits: the order of the search.
 std::uint64_t UIDValue(const TUID& UID);

@@ -1,9 +1,12 @@
-// The fixture loop: discover the one fixture on the line, read it, poll it, write the chosen
-// settings to it, and hand back to the window's bootstrap when the cable fails. It pumps window
+// The fixture loop: discover the fixtures on the line, list them when there are several, read the
+// one found or picked, poll it, write the chosen settings to it, and hand back to the window's
+// bootstrap when the cable fails. It pumps window
 // messages between its steps; the window's buttons and close request reach it only through the
 // state the window holds (fState, fStateControl).
 #include "FixtureSession.h"
 
+#include "DiscoverySearch.h"
+#include "FixtureList.h"
 #include "ReplyDecoding.h"
 #include "SessionTimings.h"
 #include "SessionTransaction.h"
@@ -66,8 +69,17 @@ class TFixtureSession::TRun {
 
   private:
     void DiscoveryAttempt();
-    bool FindFixture(TUID& UID);
+    TDiscoverySearchResult FindFixtures();
+    bool PickedStillThere();
+    void ConnectTo(const TUID& UID);
     void SendIdleFrames();
+    void ListFixtures(const std::vector<TUID>& UIDs);
+    void ServeFixtureList();
+    void ReturnToList();
+    void Pick(int Entry);
+    void ToggleIdentify(int Entry);
+    void SwitchIdentifyOff();
+    void ThrowOnDriverError();
     void ReadingSequence();
     void ReadPersonalities(TRDMFixture& fixture);
     void Poll();
@@ -87,6 +99,9 @@ class TFixtureSession::TRun {
     int fAttemptCount = 0;
     int fErrorCount = 0;
     TRDMResponseData fReply{};
+    std::vector<TFixtureListEntry> fList; // the last list of a line of several
+    std::optional<TUID> fPicked;          // the fixture of several being read, polled and written
+    std::chrono::steady_clock::time_point fLastCableCheck{};
 };
 
 TFixtureSession::TRun::TRun(TFixtureSession& Session, TFTD2XXWrapper& Cable)
@@ -96,6 +111,15 @@ TFixtureSession::TRun::TRun(TFixtureSession& Session, TFTD2XXWrapper& Cable)
 }
 
 TFixtureSession::TRun::~TRun() {
+    // Leaves no fixture identifying where the cable still carries the request. Nothing may leave
+    // a destructor.
+    try {
+        if (s.ftd->LastFTD2XXError() == 0)
+            SwitchIdentifyOff();
+    } catch (...) {
+    }
+    w.HideFixtureList();
+    w.OfferFixtureList(false);
     s.FixtureData.reset();
     fDiscovery.reset();
     fCommand.reset();
@@ -119,6 +143,12 @@ void TFixtureSession::TRun::Run() {
                 break;
             case StateWriting:
                 WriteSequence();
+                break;
+            case StateListing:
+                ReturnToList();
+                break;
+            case StateFixtureList:
+                ServeFixtureList();
                 break;
             case 0:
                 break;
@@ -189,29 +219,66 @@ void TFixtureSession::TRun::DiscoveryAttempt() {
     w.ProcessMessages();
 
     // The cable layer only records driver failures; the first place they surface is here.
+    ThrowOnDriverError();
+
+    if (fPicked && PickedStillThere()) {
+        ConnectTo(*fPicked);
+        return;
+    }
+    fPicked.reset();
+    w.OfferFixtureList(false);
+
+    const TDiscoverySearchResult found = FindFixtures();
+    if (found.UIDs.size() == 1)
+        ConnectTo(found.UIDs.front());
+    else if (found.UIDs.size() > 1)
+        ListFixtures(found.UIDs);
+    else if (!found.Stopped)
+        SendIdleFrames();
+}
+
+void TFixtureSession::TRun::ThrowOnDriverError() {
     const std::uint32_t status = s.ftd->LastFTD2XXError();
     if (status != 0)
         throw EFTD2XXError("FTD error:" + std::to_string(status) + " - " + FTStatusToString(status));
-
-    if (FindFixture(s.FixtureData->UID)) {
-        w.ShowConnection("Connected");
-        w.SetState(StateReading);
-        SleepMs(SessionTimings::SettleAfterDiscoveryMs);
-    } else {
-        SendIdleFrames();
-    }
 }
 
-// The search of one attempt: all fixtures un-muted, then one DISC_UNIQUE_BRANCH over the whole UID
-// range. Only a single fixture on the line answers with a reply that decodes.
-bool TFixtureSession::TRun::FindFixture(TUID& UID) {
+// The search of one attempt: all fixtures un-muted, one DISC_UNIQUE_BRANCH over the whole UID
+// range, and, when something answers, the search for every fixture on the line. The window keeps
+// answering meanwhile, and closing it ends the search.
+TDiscoverySearchResult TFixtureSession::TRun::FindFixtures() {
+    ++fAttemptCount;
+    const TDiscoverySearchResult result = RunDiscoverySearch(*s.ftd, CableIndex, {}, [this] {
+        w.ProcessMessages();
+        return w.StateControl() == 0;
+    });
+    // A fixture left identifying by an earlier run stops once it is found again.
+    if (s.fIdentifying &&
+        std::find(result.UIDs.begin(), result.UIDs.end(), *s.fIdentifying) != result.UIDs.end())
+        SwitchIdentifyOff();
+    return result;
+}
+
+// The fixture picked from a line of several answers a DISC_UNIQUE_BRANCH of its own UID alone:
+// it is still there, and the line need not be searched again.
+bool TFixtureSession::TRun::PickedStillThere() {
     fCommand = BuildUnMuteAll();
     s.ftd->SendRDMCommand(CableIndex, &fCommand->CommandData(), fCommand->MessageLength() + 2, false);
     fCommand.reset();
+    fDiscovery = std::make_unique<TRDMDiscoveryUniqueBranch>(*fPicked, *fPicked);
+    fDiscovery->Finalize();
+    TUID answered{};
+    const bool there =
+        s.ftd->DiscoveryCommand(CableIndex, *fDiscovery, answered, SessionTimings::DiscoveryReplyWindowMs);
+    fDiscovery.reset();
+    return there && answered == *fPicked;
+}
 
-    fDiscovery = BuildDiscoveryOfAll();
-    ++fAttemptCount;
-    return s.ftd->DiscoveryCommand(CableIndex, *fDiscovery, UID, SessionTimings::DiscoveryReplyWindowMs);
+void TFixtureSession::TRun::ConnectTo(const TUID& UID) {
+    s.FixtureData->UID = UID;
+    w.ShowConnection("Connected");
+    w.SetState(StateReading);
+    SleepMs(SessionTimings::SettleAfterDiscoveryMs);
 }
 
 // DMX frames between attempts that found nothing, so that fixtures on the line keep seeing DMX.
@@ -222,6 +289,102 @@ void TFixtureSession::TRun::SendIdleFrames() {
         s.ftd->TransmitDMXPackage(CableIndex, DMXBuffer);
         SleepMs(SessionTimings::IdleFrameGapMs);
     }
+}
+
+// Several fixtures answered: what the list shows is read from each, and the technician picks one.
+void TFixtureSession::TRun::ListFixtures(const std::vector<TUID>& UIDs) {
+    const std::string fixtures = std::to_string(UIDs.size()) + " fixtures";
+    w.ShowConnection(fixtures + " - Retrieving info");
+    std::vector<TFixtureListRow> rows;
+    for (const TUID& uid : UIDs) {
+        rows.push_back(ReadFixtureListRow(*s.ftd, CableIndex, uid));
+        w.ProcessMessages();
+        if (w.StateControl() != 0)
+            return;
+    }
+    ThrowOnDriverError();
+    const std::vector<bool> overlaps = OverlappingFootprints(rows);
+    fList.clear();
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        fList.push_back(TFixtureListEntry{rows[i], overlaps[i], false});
+    w.ShowConnection(fixtures + " on the line");
+    w.ShowFixtureList(fList);
+    w.SetState(StateFixtureList);
+    fLastCableCheck = std::chrono::steady_clock::now();
+}
+
+// One pass while the list is shown: the technician's touches, and now and then a look at the cable,
+// which nothing else asks while the line is quiet.
+void TFixtureSession::TRun::ServeFixtureList() {
+    const auto valid = [this](std::optional<int> Entry) {
+        return Entry && *Entry >= 0 && static_cast<std::size_t>(*Entry) < fList.size();
+    };
+    if (const std::optional<int> entry = w.TakeIdentifyTouch(); valid(entry))
+        ToggleIdentify(*entry);
+    if (const std::optional<int> entry = w.TakePickedEntry(); valid(entry)) {
+        Pick(*entry);
+        return;
+    }
+    const auto now = std::chrono::steady_clock::now();
+    if (now - fLastCableCheck >= std::chrono::milliseconds(SessionTimings::ListCableCheckMs)) {
+        fLastCableCheck = now;
+        std::uint32_t received = 0;
+        std::uint32_t queued = 0;
+        s.ftd->GetStatus(CableIndex, received, queued);
+        ThrowOnDriverError();
+    }
+    SleepMs(SessionTimings::ListIdleMs);
+}
+
+// The window's way back: the line is searched again, so the list shows what it carries now.
+void TFixtureSession::TRun::ReturnToList() {
+    fPicked.reset();
+    w.OfferFixtureList(false);
+    w.SetState(StateDiscovery);
+}
+
+void TFixtureSession::TRun::Pick(int Entry) {
+    SwitchIdentifyOff();
+    w.HideFixtureList();
+    fPicked = fList.at(static_cast<std::size_t>(Entry)).Row.UID;
+    w.OfferFixtureList(true);
+    ConnectTo(*fPicked);
+}
+
+// One fixture identifies at a time: the technician looks for one fixture on the truss.
+void TFixtureSession::TRun::ToggleIdentify(int Entry) {
+    TFixtureListEntry& entry = fList.at(static_cast<std::size_t>(Entry));
+    const bool on = !entry.Identifying;
+    if (on)
+        SwitchIdentifyOff();
+    std::string error;
+    if (!SetIdentify(*s.ftd, CableIndex, entry.Row.UID, on, error)) {
+        ThrowOnDriverError();
+        w.ShowError(error);
+        return;
+    }
+    entry.Identifying = on;
+    w.ShowIdentifying(Entry, on);
+    if (on)
+        s.fIdentifying = entry.Row.UID;
+    else
+        s.fIdentifying.reset();
+}
+
+// A fixture that did not take the request stays on record, for the next chance.
+void TFixtureSession::TRun::SwitchIdentifyOff() {
+    if (!s.fIdentifying)
+        return;
+    std::string error;
+    if (!SetIdentify(*s.ftd, CableIndex, *s.fIdentifying, false, error))
+        return;
+    for (std::size_t i = 0; i < fList.size(); ++i) {
+        if (fList[i].Identifying && fList[i].Row.UID == *s.fIdentifying) {
+            fList[i].Identifying = false;
+            w.ShowIdentifying(static_cast<int>(i), false);
+        }
+    }
+    s.fIdentifying.reset();
 }
 
 void TFixtureSession::TRun::ReadingSequence() {

@@ -1,5 +1,6 @@
-// The conversation with the fixture on the line, apart from any window: discover it, read it, poll
-// it, write the settings the user chose, count reading errors and keep the waits between. It runs
+// The conversation with the fixtures on the line, apart from any window: discover them (one is read
+// at once, several are listed for the technician to pick one), read the fixture, poll it, write the
+// settings the user chose, count reading errors and keep the waits between. It runs
 // on the caller's thread and hands the window its texts, lists and boxes, and the points where
 // waiting window messages are delivered, through TSessionWindow.
 #pragma once
@@ -12,6 +13,7 @@
 #include "SessionWindow.h"
 
 #include <memory>
+#include <optional>
 
 class TFixtureSession {
   public:
@@ -41,4 +43,7 @@ class TFixtureSession {
     TSessionWindow& fWindow;
     TFTD2XXWrapper* ftd = nullptr; // the cable of the running loop only
     std::unique_ptr<TRDMFixture> FixtureData;
+    // The fixture of a line of several that was told to identify itself and not yet told to stop.
+    // It outlives a run: a fixture left identifying when the cable went is stopped once found again.
+    std::optional<TUID> fIdentifying;
 };

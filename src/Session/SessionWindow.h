@@ -4,9 +4,19 @@
 // window implements it; the session's tests implement it without a window.
 #pragma once
 
+#include "FixtureList.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
+
+// One fixture of a line of several, as the list shows it.
+struct TFixtureListEntry {
+    TFixtureListRow Row;
+    bool Overlaps = false;    // its DMX slots share a slot with another fixture's
+    bool Identifying = false; // IDENTIFY_DEVICE is on
+};
 
 class TSessionWindow {
   public:
@@ -48,6 +58,18 @@ class TSessionWindow {
     virtual std::optional<int> EnteredStartAddress() const = 0;
     virtual int ChosenPersonality() const = 0;
     virtual std::optional<bool> ChosenStatusLed() const = 0;
+
+    // The list of the fixtures on a line of several: shown with its entries (in UID order), one
+    // entry's Identify shown on or off, hidden again.
+    virtual void ShowFixtureList(const std::vector<TFixtureListEntry>& Entries) = 0;
+    virtual void ShowIdentifying(int Entry, bool On) = 0;
+    virtual void HideFixtureList() = 0;
+    // The way back to the list (it sets StateListing), offered while a fixture of several is shown.
+    virtual void OfferFixtureList(bool Offered) = 0;
+    // What the technician touched in the list since the last call, each taken once: the entry picked,
+    // the entry whose Identify was touched.
+    virtual std::optional<int> TakePickedEntry() = 0;
+    virtual std::optional<int> TakeIdentifyTouch() = 0;
 
     // The run ended for another reason than closing: the connection is to be built anew.
     virtual void Reconnect() = 0;

@@ -24,6 +24,8 @@ inline const B UniqueBranchAll{ZYL_HEADER_BROADCAST(0x24),
                                        0x00, 0x00, 0x00, 0x00, 0x00, 0x00,           // lower bound
                                        0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF,           // upper bound
                                                                                      0x0D, 0xB7};
+inline const B MuteFixture{ZYL_HEADER_TO_FIXTURE(0x18),
+                                       0x10, 0x00, 0x02, 0x00,                       0x02, 0x89};
 inline const B GetDeviceInfo{ZYL_HEADER_TO_FIXTURE(0x18),
                                        0x20, 0x00, 0x60, 0x00,                       0x02, 0xF7};
 inline const B GetSupportedParameters{ZYL_HEADER_TO_FIXTURE(0x18),

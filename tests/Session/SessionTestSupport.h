@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The controller's packets as short names ("GET 0x0060", "DISC 0x0001 *" for a broadcast, "DMX" for
@@ -78,6 +79,14 @@ class TRecordingWindow : public TSessionWindow {
     std::vector<std::string> Warnings;
     int Reconnects = 0;
     int Pumps = 0;
+    // The fixture list: its entries while shown (empty when hidden), how often it was shown, and
+    // whether the way back to it is offered.
+    std::vector<TFixtureListEntry> List;
+    int ListsShown = 0;
+    bool ListOffered = false;
+    // The technician's touches in the list, taken by the session.
+    std::optional<int> Picked;
+    std::optional<int> IdentifyTouched;
 
     // What the user asks to write.
     std::optional<int> Entered;
@@ -150,6 +159,17 @@ class TRecordingWindow : public TSessionWindow {
     int ChosenPersonality() const override { return Personality; }
     std::optional<bool> ChosenStatusLed() const override { return Led; }
     void Reconnect() override { ++Reconnects; }
+    void ShowFixtureList(const std::vector<TFixtureListEntry>& Entries) override {
+        List = Entries;
+        ++ListsShown;
+    }
+    void ShowIdentifying(int Entry, bool On) override {
+        List.at(static_cast<std::size_t>(Entry)).Identifying = On;
+    }
+    void HideFixtureList() override { List.clear(); }
+    void OfferFixtureList(bool Offered) override { ListOffered = Offered; }
+    std::optional<int> TakePickedEntry() override { return std::exchange(Picked, std::nullopt); }
+    std::optional<int> TakeIdentifyTouch() override { return std::exchange(IdentifyTouched, std::nullopt); }
 };
 
 // A virtual line with one cable and, where asked, the VEK-340 on it; the cable open and its
