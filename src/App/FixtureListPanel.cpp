@@ -63,6 +63,10 @@ TFixtureListPanel::TFixtureListPanel(QWidget* parent, const QRect& r) : QWidget(
     fScroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     fScroll->verticalScrollBar()->setFixedWidth(ScrollBarWidth);
     fScroll->setWidgetResizable(false);
+    // The rows stand on the panel's own background.
+    fScroll->viewport()->setObjectName(QStringLiteral("FixtureListViewport"));
+    setStyleSheet(QStringLiteral("#FixtureListScroll, #FixtureListViewport, #FixtureListRows "
+                                 "{ background: transparent; }"));
     hide();
 }
 

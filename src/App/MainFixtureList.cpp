@@ -8,7 +8,7 @@ namespace {
 // Below the menu, down to the maker's strip: the picture and the settings.
 const QRect kListPlace(0, 25, 576, 590);
 // In the picture's lower right corner, clear of the settings.
-const TRect kBackPlace{386, 236, 180, 52};
+const TRect kBackPlace{420, 214, 146, 52};
 
 } // namespace
 
