@@ -20,6 +20,21 @@ std::string LatencyText(const VC_Timing& timing) {
     return text;
 }
 
+VC_Timing WithLatencyTimer(const VC_Timing& timing, int timerMs) {
+    constexpr int ResetTimerMs = 16;
+    VC_Timing effective = timing;
+    if (timerMs != ResetTimerMs)
+        effective.usb_latency_us = std::min<std::uint32_t>(timing.usb_latency_us, timerMs * 1000u);
+    return effective;
+}
+
+int LatencyTimerMsNow() {
+    VC_CableSettings settings{};
+    if (VC_GetCableSettings(0, &settings) != 0)
+        throw std::runtime_error("the virtual cable has no cable 0");
+    return settings.latency_timer_ms;
+}
+
 VC_FixtureConfig FixtureWithPersonalities(int personalities) {
     VC_FixtureConfig fixture{};
     VC_DefaultFixture(&fixture);
@@ -34,7 +49,9 @@ VC_FixtureConfig FixtureWithPersonalities(int personalities) {
     return fixture;
 }
 
-void SetUpLine(const VC_Timing& timing, const VC_FixtureConfig& fixture) {
+void SetUpLine(const VC_Timing& timing, const VC_FixtureConfig& fixture, LatencyTimer timer) {
+    constexpr std::uint32_t NotSupported = 17; // FT_NOT_SUPPORTED
+    VC_FailCall("FT_SetLatencyTimer", NotSupported, timer == LatencyTimer::Kept ? -1 : 0);
     VC_Clear();
     VC_CableConfig cable{};
     VC_DefaultCable(&cable);

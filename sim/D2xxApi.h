@@ -1,4 +1,4 @@
-/* The twenty D2XX entry points the virtual cable exports, declared with the platform's D2XX ABI:
+/* The twenty-one D2XX entry points the virtual cable exports, declared with the platform's D2XX ABI:
  * statuses and DWORD values are 32-bit unsigned, handles are pointer-sized, and 32-bit Windows
  * uses the __stdcall convention. Written from FTDI's documented API for callers of the virtual
  * cable (its own tests); the tool declares these itself.
@@ -89,6 +89,7 @@ VC_API VC_FT_STATUS VC_D2XX_CALL FT_Read(VC_FT_HANDLE handle, void* buffer, VC_D
                                          VC_DWORD* bytesReturned);
 VC_API VC_FT_STATUS VC_D2XX_CALL FT_SetTimeouts(VC_FT_HANDLE handle, VC_DWORD readTimeout,
                                                 VC_DWORD writeTimeout);
+VC_API VC_FT_STATUS VC_D2XX_CALL FT_SetLatencyTimer(VC_FT_HANDLE handle, unsigned char timerMs);
 
 #ifdef __cplusplus
 }

@@ -1,4 +1,4 @@
-// The twenty exported D2XX entry points; the line behind them lives in Simulator.
+// The twenty-one exported D2XX entry points; the line behind them lives in Simulator.
 #include "D2xxApi.h"
 #include "Simulator.h"
 
@@ -99,6 +99,12 @@ VC_FT_STATUS VC_D2XX_CALL FT_Read(VC_FT_HANDLE handle, void* buffer, VC_DWORD by
 VC_FT_STATUS VC_D2XX_CALL FT_SetTimeouts(VC_FT_HANDLE handle, VC_DWORD readTimeout, VC_DWORD writeTimeout) {
     return Simulator::instance().setTimeouts(handle, readTimeout, writeTimeout);
 }
+
+#ifndef VC_OMIT_SET_LATENCY_TIMER
+VC_FT_STATUS VC_D2XX_CALL FT_SetLatencyTimer(VC_FT_HANDLE handle, unsigned char timerMs) {
+    return Simulator::instance().setLatencyTimer(handle, timerMs);
+}
+#endif
 
 } // extern "C"
 

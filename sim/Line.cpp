@@ -45,6 +45,7 @@ void Line::reset(Nanos now) {
     parity_ = 0;
     breakOn_ = false;
     receive_ = false;
+    latencyTimerMs_ = kResetLatencyTimerMs;
 }
 
 void Line::advance(Nanos now) {
@@ -53,7 +54,7 @@ void Line::advance(Nanos now) {
         inFlight_.pop_front();
         deliver(byte);
     }
-    const Nanos latency = static_cast<Nanos>(timing_.usb_latency_us) * kMicro;
+    const Nanos latency = usbLatency();
     auto arrived = arriving_.begin();
     for (; arrived != arriving_.end() && arrived->at <= now; ++arrived)
         if (received_.size() < kReceiveBufferSize)
@@ -207,7 +208,14 @@ Nanos Line::readableAt(std::size_t count) const {
     const std::size_t fromArriving = count - received_.size();
     if (fromArriving > arriving_.size())
         return -1;
-    return arriving_[fromArriving - 1].at + static_cast<Nanos>(timing_.usb_latency_us) * kMicro;
+    return arriving_[fromArriving - 1].at + usbLatency();
+}
+
+Nanos Line::usbLatency() const {
+    const Nanos timing = static_cast<Nanos>(timing_.usb_latency_us) * kMicro;
+    if (latencyTimerMs_ == kResetLatencyTimerMs)
+        return timing; // the timing's own figure, whatever it is, stands for the timer out of reset
+    return std::min(timing, static_cast<Nanos>(latencyTimerMs_) * kMilli);
 }
 
 void Line::deliver(const WireByte& byte) {

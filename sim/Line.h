@@ -17,6 +17,9 @@ namespace vcable {
 
 class Line {
   public:
+    // The FT232R's latency timer as it comes out of reset; usb_latency_us stands for it.
+    static constexpr uint8_t kResetLatencyTimerMs = 16;
+
     // Hands a complete, intact packet to the fixtures; returns what they put on the line.
     // `at` is when the packet's last byte arrived.
     using Responder = std::function<std::vector<FaultedAnswer>(const Bytes& packet, Nanos at)>;
@@ -46,6 +49,10 @@ class Line {
     std::size_t read(Nanos now, uint8_t* out, std::size_t count);
     // When `count` bytes will be readable as far as the line knows now; -1 when they are not coming.
     Nanos readableAt(std::size_t count) const;
+    // The chip's latency timer: bytes that arrive from now on wait for it instead of the timing's
+    // usb_latency_us where it is shorter (with fast timing they still wait for nothing).
+    void setLatencyTimer(uint8_t ms) { latencyTimerMs_ = ms; }
+    uint8_t latencyTimerMs() const { return latencyTimerMs_; }
 
   private:
     enum class Symbol { Break, Data, Noise };
@@ -66,6 +73,7 @@ class Line {
     Symbol classify(uint8_t value, Nanos low) const;
     void retime(Nanos now);
     Nanos byteDuration() const;
+    Nanos usbLatency() const;
     void deliver(const WireByte& byte);
     void completePacket(Nanos end);
     void finishPacket();
@@ -85,6 +93,7 @@ class Line {
     bool breakOn_ = false;
     bool receive_ = false;
     bool readsCloseIdlePackets_ = true;
+    uint8_t latencyTimerMs_ = kResetLatencyTimerMs;
 
     std::deque<WireByte> inFlight_;
     Nanos lineFreeAt_ = 0;

@@ -524,6 +524,16 @@ uint32_t Simulator::setTimeouts(void* handle, uint32_t readMs,
     return VC_FT_OK;
 }
 
+uint32_t Simulator::setLatencyTimer(void* handle, uint8_t ms, uint8_t shortestMs) {
+    std::lock_guard lock(mutex_);
+    if (const uint32_t status = enter("FT_SetLatencyTimer", handle))
+        return status;
+    if (ms < shortestMs)
+        return VC_FT_INVALID_PARAMETER;
+    lineOf(handle, monotonicNow()).setLatencyTimer(ms); // bytes arrived so far keep their time
+    return VC_FT_OK;
+}
+
 // ---- USB chip side ------------------------------------------------------------------------
 
 Simulator::Cable* Simulator::usbCableLocked(int cable, uint64_t plugGeneration) {
@@ -746,6 +756,7 @@ int Simulator::cableSettings(int index, VC_CableSettings& out) {
     out.open = cable.openHandle != 0 ? 1 : 0;
     out.format = cable.line->format();
     out.receive = cable.line->receiving() ? 1 : 0;
+    out.latency_timer_ms = cable.line->latencyTimerMs();
     return 0;
 }
 

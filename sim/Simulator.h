@@ -58,6 +58,8 @@ class Simulator {
     uint32_t write(void* handle, const void* buffer, uint32_t count, uint32_t* written);
     uint32_t read(void* handle, void* buffer, uint32_t count, uint32_t* returned);
     uint32_t setTimeouts(void* handle, uint32_t readMs, uint32_t writeMs);
+    // D2XX refuses a timer below 2 ms; the chip's vendor request takes 1.
+    uint32_t setLatencyTimer(void* handle, uint8_t ms, uint8_t shortestMs = 2);
     uint32_t getDriverVersion(void* handle, uint32_t* version);
     uint32_t getLibraryVersion(uint32_t* version);
 

@@ -1,6 +1,6 @@
 /* Control interface of the virtual cable (libftd2xx.so / FTD2XX.DLL built from sim/).
  *
- * The library exports the twenty D2XX entry points the tool binds, plus these VC_ functions, with
+ * The library exports the twenty-one D2XX entry points the tool binds, plus these VC_ functions, with
  * which tests steer the line: cables, fixtures, timing, faults, and a capture of every packet.
  * People steer it through the environment variable ZYL_VIRTUAL_CABLE naming a JSON file; the
  * variable ZYL_VIRTUAL_CABLE_CAPTURE names a text file that receives the line capture.
@@ -42,7 +42,8 @@ typedef struct VC_Timing {
     uint32_t turnaround_us;  /* from the switch to receive (or the end of the request) to the 1st reply byte;
                                 default 200 */
     uint32_t byte_us;        /* per reply byte on the wire; default 44 */
-    uint32_t usb_latency_us; /* extra delay before received bytes become readable; default 16000 (FT232R) */
+    uint32_t usb_latency_us; /* extra delay before received bytes become readable; default 16000 (FT232R);
+                                a latency timer set shorter with FT_SetLatencyTimer takes its place */
 } VC_Timing;
 VC_API void VC_SetTiming(const VC_Timing* timing);
 VC_API void VC_GetTiming(VC_Timing* timing);
@@ -94,7 +95,7 @@ typedef struct VC_LineFormat {
 } VC_LineFormat;
 
 /* What the controller has set on a cable since it was last opened (a fresh chip: 9600 baud 8N1, no
- * flow control, event and error characters 0 and off, nothing purged). */
+ * flow control, event and error characters 0 and off, nothing purged, latency timer 16 ms). */
 typedef struct VC_CableSettings {
     int open;              /* a handle is open on the cable */
     VC_LineFormat format;  /* the line now */
@@ -104,7 +105,8 @@ typedef struct VC_CableSettings {
     uint32_t
         purge_masks; /* bit n set once FT_Purge was called with the mask n (1 receive, 2 transmit, 3 both) */
     uint32_t last_purge_mask;
-    int receive; /* the line is turned to receive */
+    int receive;              /* the line is turned to receive */
+    uint8_t latency_timer_ms; /* 16 at opening, then what FT_SetLatencyTimer set */
 } VC_CableSettings;
 /* 0 on success, -1 for an unknown cable. */
 VC_API int VC_GetCableSettings(int cable, VC_CableSettings* out);

@@ -1,4 +1,4 @@
-// The twenty D2XX entry points: each finds its cable by handle and lets it do the work.
+// The twenty-one D2XX entry points: each finds its cable by handle and lets it do the work.
 #include "DeviceList.h"
 #include "Ftd2xxAbi.h"
 #include "HandleTable.h"
@@ -139,4 +139,8 @@ FT_STATUS FT_Read(FT_HANDLE handle, void* buffer, DWORD bytesToRead, DWORD* byte
 
 FT_STATUS FT_SetTimeouts(FT_HANDLE handle, DWORD readTimeout, DWORD writeTimeout) {
     return OnCable(handle, [&](OpenCable& cable) { return cable.SetTimeouts(readTimeout, writeTimeout); });
+}
+
+FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, UCHAR timerMs) {
+    return OnCable(handle, [&](OpenCable& cable) { return cable.SetLatencyTimer(timerMs); });
 }

@@ -78,6 +78,7 @@ FTD2XX_EXPORT FT_STATUS FT_SetFlowControl(FT_HANDLE handle, USHORT flowControl, 
 FTD2XX_EXPORT FT_STATUS FT_SetChars(FT_HANDLE handle, UCHAR eventChar, UCHAR eventCharEnabled,
                                     UCHAR errorChar, UCHAR errorCharEnabled);
 FTD2XX_EXPORT FT_STATUS FT_Purge(FT_HANDLE handle, DWORD mask);
+FTD2XX_EXPORT FT_STATUS FT_SetLatencyTimer(FT_HANDLE handle, UCHAR timerMs);
 FTD2XX_EXPORT FT_STATUS FT_ClrRts(FT_HANDLE handle);
 FTD2XX_EXPORT FT_STATUS FT_SetRts(FT_HANDLE handle);
 FTD2XX_EXPORT FT_STATUS FT_SetBreakOn(FT_HANDLE handle);

@@ -11,19 +11,29 @@ namespace ftd2xx {
 
 namespace {
 
-// One bulk read waits at most this long. An FT232R answers every read within its latency timer
-// (16 ms unless changed) with the bytes it holds or its two status bytes alone.
-constexpr int FetchTimeoutMs = 50;
+// An FT232R answers every bulk read within its latency timer with the bytes it holds or its two
+// status bytes alone; one read waits at most that long and this much more.
+constexpr int FetchTimeoutMarginMs = 34;
 // A read waiting for more bytes asks again no sooner than this, when the last ask brought none.
 constexpr auto RefetchPause = std::chrono::microseconds(200);
 constexpr int FetchChunk = 4096;
-// The FT232R's latency timer as it comes out of reset (this library leaves it there).
-constexpr auto RefetchInterval = std::chrono::milliseconds(16);
+// The FT232R's latency timer as it comes out of reset, and the range D2XX lets a caller set.
+constexpr UCHAR ResetLatencyTimerMs = 16;
+constexpr UCHAR ShortestLatencyTimerMs = 2;
+// libftdi1's answer when the chip refused the request (the device itself may still be there).
+constexpr int LatencyRequestRefused = -2;
+
+int FetchTimeoutMs(std::chrono::milliseconds latencyTimer) {
+    return static_cast<int>(latencyTimer.count()) + FetchTimeoutMarginMs;
+}
 
 } // namespace
 
 OpenCable::OpenCable(ftdi_context* ftdi, UsbAddress address, DWORD type, UsbStrings strings)
-    : ftdi_(ftdi), address_(address), type_(type), strings_(std::move(strings)) {}
+    : ftdi_(ftdi), address_(address), type_(type), strings_(std::move(strings)),
+      latencyTimer_(ResetLatencyTimerMs) {
+    ftdi_->usb_read_timeout = FetchTimeoutMs(latencyTimer_);
+}
 
 OpenCable::~OpenCable() {
     CloseLocked();
@@ -51,7 +61,6 @@ FT_STATUS OpenCable::Open(int index, const std::function<bool(UsbAddress)>& open
             return FT_DEVICE_NOT_OPENED;
         strings = StringsOf(ftdi.get(), device);
     }
-    ftdi->usb_read_timeout = FetchTimeoutMs;
     cable.reset(new OpenCable(ftdi.release(), address, type, std::move(strings)));
     return FT_OK;
 }
@@ -227,7 +236,7 @@ FT_STATUS OpenCable::GetStatus(DWORD* rxBytes, DWORD* txBytes, DWORD* eventDWord
     // Asking a chip with nothing new costs up to its latency timer, so while bytes wait here it is
     // asked no more than once in that time: a caller reading byte by byte is not slowed, and one
     // waiting for the count to grow still sees it grow.
-    if (received_.empty() || Clock::now() - lastFetch_ >= RefetchInterval)
+    if (received_.empty() || Clock::now() - lastFetch_ >= latencyTimer_)
         if (const FT_STATUS status = FetchReceived())
             return status;
     *rxBytes = static_cast<DWORD>(received_.size());
@@ -292,6 +301,26 @@ FT_STATUS OpenCable::SetTimeouts(DWORD readTimeoutMs, DWORD writeTimeoutMs) {
         return status;
     readTimeoutMs_ = readTimeoutMs;
     ftdi_->usb_write_timeout = static_cast<int>(std::min<DWORD>(writeTimeoutMs, 0x7FFFFFFF)); // 0: no limit
+    return FT_OK;
+}
+
+FT_STATUS OpenCable::SetLatencyTimer(UCHAR timerMs) {
+    std::lock_guard lock(mutex_);
+    if (const FT_STATUS status = Usable())
+        return status;
+    if (timerMs < ShortestLatencyTimerMs)
+        return FT_INVALID_PARAMETER;
+    const int result = ftdi_set_latency_timer(ftdi_, timerMs);
+    if (result == LatencyRequestRefused) {
+        // A refusal leaves the chip at its old timer and the cable usable, unless it is gone.
+        if (const FT_STATUS status = PresentLocked())
+            return status;
+        return FT_IO_ERROR;
+    }
+    if (const FT_STATUS status = Checked(result))
+        return status;
+    latencyTimer_ = std::chrono::milliseconds(timerMs);
+    ftdi_->usb_read_timeout = FetchTimeoutMs(latencyTimer_);
     return FT_OK;
 }
 

@@ -47,6 +47,8 @@ class OpenCable {
     FT_STATUS Write(const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten);
     FT_STATUS Read(void* buffer, DWORD bytesToRead, DWORD* bytesReturned);
     FT_STATUS SetTimeouts(DWORD readTimeoutMs, DWORD writeTimeoutMs);
+    // 2 to 255 ms, as D2XX takes it for an FT232R.
+    FT_STATUS SetLatencyTimer(UCHAR timerMs);
 
   private:
     OpenCable(ftdi_context* ftdi, UsbAddress address, DWORD type, UsbStrings strings);
@@ -70,6 +72,8 @@ class OpenCable {
     std::deque<unsigned char> received_;
     Clock::time_point lastFetch_;
     DWORD readTimeoutMs_ = 0;
+    // The chip's latency timer: it answers every bulk read within this time.
+    std::chrono::milliseconds latencyTimer_;
     // The chip takes frame format and break in one request, so each is kept for the other.
     UCHAR wordLength_ = FT_BITS_8;
     UCHAR stopBits_ = FT_STOP_BITS_1;

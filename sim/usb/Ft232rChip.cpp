@@ -130,9 +130,11 @@ int Ft232rChip::lineRequest(uint8_t request, uint16_t value, uint16_t index) {
         return 0;
     }
     case kSetLatency: {
-        if (const int error = usbError(sim().handleState(line_, nullptr)))
+        // The line learns the timer too, so the cable's settings show it as after FT_SetLatencyTimer.
+        const uint8_t ms = static_cast<uint8_t>(std::max<uint16_t>(1, value & 0xFF));
+        if (const int error = usbError(sim().setLatencyTimer(line_, ms, 1)))
             return error;
-        latencyMs_ = static_cast<uint8_t>(std::max<uint16_t>(1, value & 0xFF));
+        latencyMs_ = ms;
         lastPacketAt_ = monotonicNow(); // the timer starts over with its new period
         return 0;
     }

@@ -45,6 +45,8 @@ constexpr FT_DWORD FT_PURGE_RX = 1;
 constexpr FT_DWORD FT_PURGE_TX = 2;
 constexpr FT_DWORD FT_FLAGS_OPENED = 1;
 constexpr FT_DWORD FT_DEVICE_232R = 5;
+// The FT232R's latency timer as it comes out of reset, in ms.
+constexpr int FT232RResetLatencyTimerMs = 16;
 
 using TDeviceSerialNumber = char[16];
 using TDeviceDescription = char[64];
@@ -61,44 +63,60 @@ struct FT_DEVICE_LIST_INFO_NODE {
 };
 static_assert(sizeof(FT_DEVICE_LIST_INFO_NODE) == 96 + sizeof(void*), "100 bytes on 32-bit, 104 on 64-bit");
 
+// Whether binding needs an entry point: a library without a Required one is reported and not
+// used; one without an Optional one binds as well, and the wrapper does without what it offers.
+enum class TEntryPointNeed { Required, Optional };
+
 // The D2XX entry points the tool binds, each written once, in the order in which they are resolved:
-// X(entry point, the wrapper's field for it, its parameters). The function-pointer type of each is
-// T<entry point>; the wrapper declares, forgets and resolves its fields from the same list.
+// X(entry point, the wrapper's field for it, Required or Optional, its parameters). The
+// function-pointer type of each is T<entry point>; the wrapper declares, forgets and resolves its
+// fields from the same list. FT_SetLatencyTimer only shortens the wait for replies, so a library
+// without it is used as it is.
 // clang-format off
-#define FTD2XX_ENTRY_POINTS(X)                                                                                 \
-    X(FT_GetLibraryVersion,      fGetLibraryVersion,       (FT_DWORD* version))                                \
-    X(FT_CreateDeviceInfoList,   FTCreateDeviceInfoList,   (FT_DWORD* numDevs))                                \
-    X(FT_GetDeviceInfoList,      FTGetDeviceInfoList,      (FT_DEVICE_LIST_INFO_NODE* dest, FT_DWORD* numDevs)) \
-    X(FT_GetDeviceInfo,          FTGetDeviceInfo,          (FT_HANDLE handle, FT_DWORD* type, FT_DWORD* id,      \
-                                                            char* serialNumber, char* description, void* dummy)) \
-    X(FT_GetDriverVersion,       FTGetDriverVersion,       (FT_HANDLE handle, FT_DWORD* version))              \
-    X(FT_Open,                   FTOpen,                   (int deviceNumber, FT_HANDLE* handle))              \
-    X(FT_Close,                  FTClose,                  (FT_HANDLE handle))                                 \
-    X(FT_SetBaudRate,            FTSetBaudRate,            (FT_HANDLE handle, FT_DWORD baudRate))              \
-    X(FT_SetDataCharacteristics, FTSetDataCharacteristics, (FT_HANDLE handle, std::uint8_t wordLength,         \
-                                                            std::uint8_t stopBits, std::uint8_t parity))       \
-    X(FT_SetFlowControl,         FTSetFlowControl,         (FT_HANDLE handle, std::uint16_t flowControl,       \
-                                                            std::uint8_t xonChar, std::uint8_t xoffChar))      \
-    X(FT_SetChars,               FTSetChars,               (FT_HANDLE handle, std::uint8_t eventChar,          \
-                                                            std::uint8_t eventCharEnabled,                     \
-                                                            std::uint8_t errorChar,                            \
-                                                            std::uint8_t errorCharEnabled))                    \
-    X(FT_Purge,                  FTPurge,                  (FT_HANDLE handle, FT_DWORD mask))                  \
-    X(FT_ClrRts,                 FTClrRts,                 (FT_HANDLE handle))                                 \
-    X(FT_SetRts,                 FTSetRts,                 (FT_HANDLE handle))                                 \
-    X(FT_SetBreakOn,             FTSetBreakOn,             (FT_HANDLE handle))                                 \
-    X(FT_SetBreakOff,            FTSetBreakOff,            (FT_HANDLE handle))                                 \
-    X(FT_GetStatus,              FTGetStatus,              (FT_HANDLE handle, FT_DWORD* rxQueue,               \
-                                                            FT_DWORD* txQueue, FT_DWORD* eventStatus))         \
-    X(FT_Write,                  FTWrite,                  (FT_HANDLE handle, void* buffer,                    \
-                                                            FT_DWORD bytesToWrite, FT_DWORD* bytesWritten))    \
-    X(FT_Read,                   FTRead,                   (FT_HANDLE handle, void* buffer,                    \
-                                                            FT_DWORD bytesToRead, FT_DWORD* bytesReturned))    \
-    X(FT_SetTimeouts,            FTSetTimeOuts,            (FT_HANDLE handle, FT_DWORD readTimeout,            \
-                                                            FT_DWORD writeTimeout))
+#define FTD2XX_ENTRY_POINTS(X)                                                                                   \
+    X(FT_GetLibraryVersion,      fGetLibraryVersion,       Required, (FT_DWORD* version))                        \
+    X(FT_CreateDeviceInfoList,   FTCreateDeviceInfoList,   Required, (FT_DWORD* numDevs))                        \
+    X(FT_GetDeviceInfoList,      FTGetDeviceInfoList,      Required, (FT_DEVICE_LIST_INFO_NODE* dest,            \
+                                                                      FT_DWORD* numDevs))                        \
+    X(FT_GetDeviceInfo,          FTGetDeviceInfo,          Required, (FT_HANDLE handle, FT_DWORD* type,          \
+                                                                      FT_DWORD* id, char* serialNumber,          \
+                                                                      char* description, void* dummy))           \
+    X(FT_GetDriverVersion,       FTGetDriverVersion,       Required, (FT_HANDLE handle, FT_DWORD* version))      \
+    X(FT_Open,                   FTOpen,                   Required, (int deviceNumber, FT_HANDLE* handle))      \
+    X(FT_Close,                  FTClose,                  Required, (FT_HANDLE handle))                         \
+    X(FT_SetBaudRate,            FTSetBaudRate,            Required, (FT_HANDLE handle, FT_DWORD baudRate))      \
+    X(FT_SetDataCharacteristics, FTSetDataCharacteristics, Required, (FT_HANDLE handle, std::uint8_t wordLength, \
+                                                                      std::uint8_t stopBits,                     \
+                                                                      std::uint8_t parity))                      \
+    X(FT_SetFlowControl,         FTSetFlowControl,         Required, (FT_HANDLE handle,                          \
+                                                                      std::uint16_t flowControl,                 \
+                                                                      std::uint8_t xonChar,                      \
+                                                                      std::uint8_t xoffChar))                    \
+    X(FT_SetChars,               FTSetChars,               Required, (FT_HANDLE handle, std::uint8_t eventChar,  \
+                                                                      std::uint8_t eventCharEnabled,             \
+                                                                      std::uint8_t errorChar,                    \
+                                                                      std::uint8_t errorCharEnabled))            \
+    X(FT_Purge,                  FTPurge,                  Required, (FT_HANDLE handle, FT_DWORD mask))          \
+    X(FT_ClrRts,                 FTClrRts,                 Required, (FT_HANDLE handle))                         \
+    X(FT_SetRts,                 FTSetRts,                 Required, (FT_HANDLE handle))                         \
+    X(FT_SetBreakOn,             FTSetBreakOn,             Required, (FT_HANDLE handle))                         \
+    X(FT_SetBreakOff,            FTSetBreakOff,            Required, (FT_HANDLE handle))                         \
+    X(FT_GetStatus,              FTGetStatus,              Required, (FT_HANDLE handle, FT_DWORD* rxQueue,       \
+                                                                      FT_DWORD* txQueue,                         \
+                                                                      FT_DWORD* eventStatus))                    \
+    X(FT_Write,                  FTWrite,                  Required, (FT_HANDLE handle, void* buffer,            \
+                                                                      FT_DWORD bytesToWrite,                     \
+                                                                      FT_DWORD* bytesWritten))                   \
+    X(FT_Read,                   FTRead,                   Required, (FT_HANDLE handle, void* buffer,            \
+                                                                      FT_DWORD bytesToRead,                      \
+                                                                      FT_DWORD* bytesReturned))                  \
+    X(FT_SetTimeouts,            FTSetTimeOuts,            Required, (FT_HANDLE handle, FT_DWORD readTimeout,    \
+                                                                      FT_DWORD writeTimeout))                    \
+    X(FT_SetLatencyTimer,        FTSetLatencyTimer,        Optional, (FT_HANDLE handle, std::uint8_t timerMs))
 // clang-format on
 
-#define FTD2XX_ENTRY_POINT_TYPE(name, field, parameters) using T##name = FT_STATUS(FTD2XX_CALL*) parameters;
+#define FTD2XX_ENTRY_POINT_TYPE(name, field, need, parameters)                                               \
+    using T##name = FT_STATUS(FTD2XX_CALL*) parameters;
 FTD2XX_ENTRY_POINTS(FTD2XX_ENTRY_POINT_TYPE)
 #undef FTD2XX_ENTRY_POINT_TYPE
 

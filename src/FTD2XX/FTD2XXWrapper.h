@@ -68,6 +68,8 @@ class TDMXInterface {
     TFTD2XXWrapper* fWrapper = nullptr;
     std::atomic<std::int64_t> fOutPacketCount{0};
     std::int64_t OutPacketCount() const { return fOutPacketCount.load(); }
+    // The cable's latency timer: how long the chip holds received bytes before it hands them over.
+    int fLatencyTimerMs = FT232RResetLatencyTimerMs;
 };
 
 using TInterfaceList = std::vector<std::unique_ptr<TDMXInterface>>;
@@ -92,7 +94,11 @@ class TFTD2XXWrapper {
 
     // Cables
     bool ScanDevices();
+    // Opens the cable and sets up the DMX line; lowers its latency timer where the library can.
     bool OpenAvailableInterfaceByIndex(int Idx);
+    // The latency timer of open interface Idx in ms: how long received bytes may wait in the chip
+    // before they can be read. 16 (the chip's own) when it was not lowered or for a bad index.
+    int LatencyTimerMs(int Idx) const;
     int DeviceCount() const;
     int InterfaceCount() const;
     const TDeviceList& DeviceList() const;
@@ -142,7 +148,8 @@ class TFTD2XXWrapper {
     class RefreshSuspension;
 
     bool LoadDLL();
-    void* ResolveFunction(const char* Name);
+    void* ResolveFunction(const char* Name, TEntryPointNeed Need);
+    int LowerLatencyTimer(FT_HANDLE handle);
     void ForgetEntryPoints();
     bool IsValidInterface(int devIdx) const;
     FT_HANDLE InterfaceHandle(int devIdx) const;
@@ -168,7 +175,7 @@ class TFTD2XXWrapper {
 
     // Entry points, nullptr while not resolved. Written only before the timer starts and after it
     // is killed, so the timer thread reads them without a lock.
-#define FTD2XX_ENTRY_POINT_FIELD(name, field, parameters) T##name field = nullptr;
+#define FTD2XX_ENTRY_POINT_FIELD(name, field, need, parameters) T##name field = nullptr;
     FTD2XX_ENTRY_POINTS(FTD2XX_ENTRY_POINT_FIELD)
 #undef FTD2XX_ENTRY_POINT_FIELD
 

@@ -163,8 +163,9 @@ TEST_F(CableList, OpeningSetsUpTheLineAndClosingTheWrapperClosesTheCable) {
         ASSERT_TRUE(wrapper.OpenAvailableInterfaceByIndex(0));
         EXPECT_EQ(wrapper.InterfaceCount(), 1);
         EXPECT_EQ(VC_OpenHandleCount(), 1);
-        for (const char* step : {"FT_Open", "FT_GetDeviceInfo", "FT_SetBaudRate", "FT_SetDataCharacteristics",
-                                 "FT_SetFlowControl", "FT_SetChars", "FT_Purge", "FT_ClrRts"})
+        for (const char* step :
+             {"FT_Open", "FT_GetDeviceInfo", "FT_SetBaudRate", "FT_SetDataCharacteristics",
+              "FT_SetFlowControl", "FT_SetChars", "FT_Purge", "FT_ClrRts", "FT_SetLatencyTimer"})
             EXPECT_EQ(VC_CallCount(step), 1u) << step;
         // The DMX line: 250000 baud 8N2, no flow control, no event or error character, both buffers
         // emptied, the line turned to transmit.
@@ -213,6 +214,56 @@ TEST_F(CableList, AFailingSetUpCallStopsTheSequenceAndClosesTheHandle) {
         EXPECT_EQ(VC_OpenHandleCount(), 0);
         for (std::size_t later = failing + 1; later < steps.size(); ++later)
             EXPECT_EQ(VC_CallCount(steps[later]), 0u) << steps[later];
+        EXPECT_EQ(VC_CallCount("FT_SetLatencyTimer"), 0u) << "a cable not opened keeps its timer";
+    }
+}
+
+// The latency timer is lowered at opening, so that replies are readable soon after their last byte.
+TEST_F(CableList, OpeningLowersTheLatencyTimer) {
+    VC_Reset();
+    VC_SetFastTiming();
+    TFTD2XXWrapper wrapper;
+    wrapper.SetDMXStreamDisabled(true);
+    ASSERT_TRUE(wrapper.Initialize());
+    EXPECT_EQ(wrapper.LatencyTimerMs(0), 16) << "no cable open yet";
+    ASSERT_TRUE(wrapper.OpenAvailableInterfaceByIndex(0));
+    VC_CableSettings line{};
+    ASSERT_EQ(VC_GetCableSettings(0, &line), 0);
+    EXPECT_EQ(line.latency_timer_ms, 2);
+    EXPECT_EQ(wrapper.LatencyTimerMs(0), 2);
+    EXPECT_EQ(wrapper.LatencyTimerMs(1), 16);
+    EXPECT_EQ(wrapper.LatencyTimerMs(-1), 16);
+}
+
+// A library may refuse the latency timer; the cable opens all the same and works at its own timer,
+// and the refusal does not linger as the wrapper's last status, where the session would take it
+// for a lost cable.
+TEST_F(CableList, ARefusedLatencyTimerLeavesTheCableUsableAtItsOwnTimer) {
+    const struct {
+        const char* name;
+        std::uint32_t status;
+    } refusals[] = {{"not supported", 17}, {"I/O error", 4}, {"invalid parameter", 6}};
+    for (const auto& refusal : refusals) {
+        SCOPED_TRACE(refusal.name);
+        VC_Reset();
+        VC_SetFastTiming();
+        TFTD2XXWrapper wrapper;
+        wrapper.SetDMXStreamDisabled(true);
+        ASSERT_TRUE(wrapper.Initialize());
+        VC_FailCall("FT_SetLatencyTimer", refusal.status, 1);
+
+        ASSERT_TRUE(wrapper.OpenAvailableInterfaceByIndex(0));
+        EXPECT_EQ(wrapper.InterfaceCount(), 1);
+        EXPECT_EQ(wrapper.LatencyTimerMs(0), 16);
+        EXPECT_EQ(wrapper.LastFTD2XXError(), 0u);
+        VC_CableSettings line{};
+        ASSERT_EQ(VC_GetCableSettings(0, &line), 0);
+        EXPECT_EQ(line.latency_timer_ms, 16);
+
+        TRDMCommand request(FixtureUID(), CC_GET_COMMAND, PID_DEVICE_INFO, true);
+        TRDMResponseData response{};
+        EXPECT_TRUE(wrapper.RDMCommandWithResponse(0, request, response, 1000));
+        EXPECT_EQ(response.Raw[0], 0xCC);
     }
 }
 

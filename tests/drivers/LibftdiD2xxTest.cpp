@@ -214,6 +214,10 @@ TEST_F(LibftdiD2xx, LineSettingsReachTheChip) {
     EXPECT_EQ(line.event_char_enabled, 1);
     EXPECT_EQ(line.error_char, 0x55);
     EXPECT_EQ(line.error_char_enabled, 1);
+    EXPECT_EQ(line.latency_timer_ms, 16) << "the chip's own, until it is set";
+    ASSERT_EQ(FT_SetLatencyTimer(handle, 2), FT_OK);
+    ASSERT_EQ(VC_GetCableSettings(0, &line), 0);
+    EXPECT_EQ(line.latency_timer_ms, 2);
 
     ASSERT_EQ(FT_SetDataCharacteristics(handle, FT_BITS_7, FT_STOP_BITS_1, 2), FT_OK);
     ASSERT_EQ(FT_SetFlowControl(handle, FT_FLOW_XON_XOFF, 0x11, 0x13), FT_OK);
@@ -243,12 +247,31 @@ TEST_F(LibftdiD2xx, LineSettingsReachTheChip) {
         {"parity 5", [&] { return FT_SetDataCharacteristics(handle, 8, 0, 5); }, FT_INVALID_PARAMETER},
         {"flow control 0x0300", [&] { return FT_SetFlowControl(handle, 0x0300, 0, 0); },
          FT_INVALID_PARAMETER},
+        {"latency timer 0 ms", [&] { return FT_SetLatencyTimer(handle, 0); }, FT_INVALID_PARAMETER},
+        {"latency timer 1 ms", [&] { return FT_SetLatencyTimer(handle, 1); }, FT_INVALID_PARAMETER},
     };
     for (const auto& c : refused) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(c.call(), c.expected);
     }
     EXPECT_EQ(FT_SetBaudRate(handle, 9600), FT_OK) << "a refused value leaves the cable usable";
+}
+
+// The chip may refuse the request; the cable is still there, so it stays usable at its old timer.
+TEST_F(LibftdiD2xx, ARefusedLatencyTimerLeavesTheCableUsable) {
+    FT_HANDLE handle = Open();
+    SetUpLine(handle);
+    VC_FailCall("FT_SetLatencyTimer", FT_IO_ERROR, 1);
+    EXPECT_EQ(FT_SetLatencyTimer(handle, 2), FT_IO_ERROR);
+    VC_CableSettings line{};
+    ASSERT_EQ(VC_GetCableSettings(0, &line), 0);
+    EXPECT_EQ(line.latency_timer_ms, 16);
+    RequestDeviceInfo(handle);
+    EXPECT_EQ(WaitForQueue(handle, 45), 45u) << "the whole DEVICE_INFO reply";
+
+    VC_SetCablePlugged(0, 0);
+    EXPECT_EQ(FT_SetLatencyTimer(handle, 2), FT_IO_ERROR) << "a cable that is gone";
+    EXPECT_EQ(FT_SetBaudRate(handle, 250000), FT_IO_ERROR);
 }
 
 TEST_F(LibftdiD2xx, ReceivedBytesWaitInTheQueueUntilReadOrPurged) {

@@ -1,9 +1,9 @@
-# What the libftdi1-based libftd2xx.so shows the loader: exactly the twenty D2XX entry points, and
+# What the libftdi1-based libftd2xx.so shows the loader: exactly the twenty-one D2XX entry points, and
 # no dependency on Qt or on the tool. -DLIBRARY=<file> -DNM=<nm> -DOBJDUMP=<objdump>
 set(expected
   FT_Close FT_ClrRts FT_CreateDeviceInfoList FT_GetDeviceInfo FT_GetDeviceInfoList FT_GetDriverVersion
   FT_GetLibraryVersion FT_GetStatus FT_Open FT_Purge FT_Read FT_SetBaudRate FT_SetBreakOff FT_SetBreakOn
-  FT_SetChars FT_SetDataCharacteristics FT_SetFlowControl FT_SetRts FT_SetTimeouts FT_Write)
+  FT_SetChars FT_SetDataCharacteristics FT_SetFlowControl FT_SetLatencyTimer FT_SetRts FT_SetTimeouts FT_Write)
 
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY} OUTPUT_VARIABLE table RESULT_VARIABLE result)
 if(NOT result EQUAL 0)

@@ -11,6 +11,18 @@ namespace {
 const Bytes kGetDeviceInfo = rdmRequest(kFixtureUid, 0x20, 0x0060);
 constexpr std::size_t kDeviceInfoReplyLength = 45;
 
+// Reads until the whole DEVICE_INFO reply is in, or 10 s have passed.
+Bytes collectReply(VC_FT_HANDLE handle) {
+    Bytes reply;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (reply.size() < kDeviceInfoReplyLength && std::chrono::steady_clock::now() < deadline) {
+        const Bytes more = readAvailable(handle);
+        reply.insert(reply.end(), more.begin(), more.end());
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return reply;
+}
+
 VC_DWORD readableNow(VC_FT_HANDLE handle) {
     VC_DWORD rx = 0, tx = 0, events = 0;
     EXPECT_EQ(FT_GetStatus(handle, &rx, &tx, &events), VC_FT_OK);
@@ -116,16 +128,39 @@ TEST_F(RealisticLineTest, AnswerBecomesReadableAfterTurnaroundBytesAndLatency) {
         EXPECT_EQ(early, 0u); // looked before the latency was over
     }
 
-    Bytes reply;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (reply.size() < kDeviceInfoReplyLength && std::chrono::steady_clock::now() < deadline) {
-        const Bytes more = readAvailable(handle);
-        reply.insert(reply.end(), more.begin(), more.end());
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
+    const Bytes reply = collectReply(handle);
     EXPECT_GE(std::chrono::steady_clock::now() - switched, std::chrono::milliseconds(300));
     ASSERT_EQ(reply.size(), kDeviceInfoReplyLength);
     EXPECT_EQ(reply[0], 0xCC);
+}
+
+// The latency timer set with FT_SetLatencyTimer takes the place of the USB latency: with the timer
+// out of reset the answer would wait a minute, with 2 ms it comes within the test's deadline.
+TEST_F(RealisticLineTest, ALowerLatencyTimerMakesTheAnswerReadableSooner) {
+    const VC_Timing minute{200, 44, 60'000'000};
+    VC_SetTiming(&minute);
+    VC_CableSettings settings{};
+    ASSERT_EQ(VC_GetCableSettings(0, &settings), 0);
+    EXPECT_EQ(settings.latency_timer_ms, 16) << "as the chip comes out of reset";
+    ASSERT_EQ(FT_SetLatencyTimer(handle, 2), VC_FT_OK);
+    for (const unsigned char refused : {0, 1}) {
+        EXPECT_EQ(FT_SetLatencyTimer(handle, refused), VC_FT_INVALID_PARAMETER) << int{refused};
+    }
+    ASSERT_EQ(VC_GetCableSettings(0, &settings), 0);
+    EXPECT_EQ(settings.latency_timer_ms, 2);
+    EXPECT_EQ(VC_CallCount("FT_SetLatencyTimer"), 3u);
+
+    sendWithBreak(handle, kGetDeviceInfo);
+    ASSERT_EQ(FT_SetRts(handle), VC_FT_OK);
+    const Bytes reply = collectReply(handle);
+    ASSERT_EQ(reply.size(), kDeviceInfoReplyLength);
+    EXPECT_EQ(reply[0], 0xCC);
+
+    // Opening again resets the chip, and with it the timer.
+    ASSERT_EQ(FT_Close(handle), VC_FT_OK);
+    handle = openLine();
+    ASSERT_EQ(VC_GetCableSettings(0, &settings), 0);
+    EXPECT_EQ(settings.latency_timer_ms, 16);
 }
 
 TEST_F(RealisticLineTest, ReadWaitsUpToItsTimeoutForTheBytes) {

@@ -226,6 +226,9 @@ TEST_F(UsbChipTest, LatencyTimerIsKeptAndModemStatusIsIdle) {
     ASSERT_EQ(ftdi_set_latency_timer(ftdi, 2), 0);
     ASSERT_EQ(ftdi_get_latency_timer(ftdi, &latency), 0);
     EXPECT_EQ(latency, 2);
+    VC_CableSettings settings{};
+    ASSERT_EQ(VC_GetCableSettings(0, &settings), 0);
+    EXPECT_EQ(settings.latency_timer_ms, 2) << "the cable's settings show it as after FT_SetLatencyTimer";
     unsigned short status = 0;
     ASSERT_EQ(ftdi_poll_modem_status(ftdi, &status), 0);
     EXPECT_EQ(status, 0x6001);
