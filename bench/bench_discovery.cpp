@@ -37,9 +37,9 @@ std::vector<std::uint64_t> Spread(int count) {
     return uids;
 }
 
-void SetUpLineOf(const VC_Timing& timing, const std::vector<std::uint64_t>& uids) {
+void SetUpLineOf(const VC_Timing& timing, const std::vector<std::uint64_t>& uids, bench::LatencyTimer timer) {
     VC_FixtureConfig fixture = bench::FixtureWithPersonalities(5);
-    bench::SetUpLine(timing, fixture);
+    bench::SetUpLine(timing, fixture, timer);
     VC_RemoveFixture(0);
     for (const std::uint64_t uid : uids) {
         const TUID bytes = UIDFromValue(uid);
@@ -58,17 +58,20 @@ struct Line {
     bool WithRows;
 };
 
-// The search's reply window follows the cable's latency timer, as it would once the tool lowers it.
-bench::Row Measure(const Line& line, std::uint32_t latencyMs) {
-    const VC_Timing timing = bench::LineTiming(latencyMs * 1000);
-    TDiscoverySearchLimits limits;
-    limits.ReplyWindowMs = SearchTiming::ReplyWindowMsFor(static_cast<int>(latencyMs));
-    SetUpLineOf(timing, line.UIDs);
+// The cable's own 16 ms, kept or lowered by the tool at opening; the search's reply window follows
+// the timer as the session sets it.
+bench::Row Measure(const Line& line, bench::LatencyTimer timer) {
+    const VC_Timing cableTiming = bench::LineTiming(16000);
+    SetUpLineOf(cableTiming, line.UIDs, timer);
     TFTD2XXWrapper ftd;
     if (!ftd.Initialize() || !ftd.OpenAvailableInterfaceByIndex(CableIndex))
         throw std::runtime_error("the virtual cable could not be bound and opened: " +
                                  ftd.LastDLLErrorString());
     ftd.SetDMXStreamDisabled(true); // as the tool runs: the line carries only the conversation
+    const int timerMs = ftd.LatencyTimerMs(CableIndex);
+    const VC_Timing timing = bench::WithLatencyTimer(cableTiming, timerMs);
+    TDiscoverySearchLimits limits;
+    limits.ReplyWindowMs = SearchTiming::ReplyWindowMsFor(timerMs);
 
     std::vector<TUID> expected;
     for (const std::uint64_t uid : line.UIDs)
@@ -110,7 +113,10 @@ bench::Row Measure(const Line& line, std::uint32_t latencyMs) {
     std::string what = line.Name + ", window " + std::to_string(limits.ReplyWindowMs) + " ms";
     if (failed > 0)
         what += " (" + std::to_string(failed) + " failed)";
-    return runs.ToRow(what, bench::LatencyText(timing));
+    std::string latency = bench::LatencyText(cableTiming);
+    if (timing.usb_latency_us != cableTiming.usb_latency_us)
+        latency += ", timer lowered to " + bench::LatencyText(timing);
+    return runs.ToRow(what, latency);
 }
 
 } // namespace
@@ -125,9 +131,10 @@ int main(int argc, char** argv) {
         {"discovery search and list rows, 32 fixtures of one batch", Batch(32), true},
     };
     try {
-        for (const std::uint32_t latencyMs : {16u, 1u})
+        for (const bench::LatencyTimer timer :
+             {bench::LatencyTimer::Kept, bench::LatencyTimer::LoweredByTheTool})
             for (const Line& line : lines)
-                bench::PrintRow(Measure(line, latencyMs));
+                bench::PrintRow(Measure(line, timer));
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_discovery: %s\n", e.what());
         return EXIT_FAILURE;

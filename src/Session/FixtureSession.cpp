@@ -248,7 +248,11 @@ void TFixtureSession::TRun::ThrowOnDriverError() {
 // answering meanwhile, and closing it ends the search.
 TDiscoverySearchResult TFixtureSession::TRun::FindFixtures() {
     ++fAttemptCount;
-    const TDiscoverySearchResult result = RunDiscoverySearch(*s.ftd, CableIndex, {}, [this] {
+    // Every question after the first is answered at once or not at all: its window follows the
+    // cable's latency timer, lowered at opening where the driver lets it.
+    TDiscoverySearchLimits limits;
+    limits.ReplyWindowMs = SearchTiming::ReplyWindowMsFor(s.ftd->LatencyTimerMs(CableIndex));
+    const TDiscoverySearchResult result = RunDiscoverySearch(*s.ftd, CableIndex, limits, [this] {
         w.ProcessMessages();
         return w.StateControl() == 0;
     });
