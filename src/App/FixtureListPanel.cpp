@@ -2,6 +2,7 @@
 
 #include "TouchButton.h"
 
+#include <QFont>
 #include <QLabel>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -65,8 +66,15 @@ TFixtureListPanel::TFixtureListPanel(QWidget* parent, const QRect& r) : QWidget(
     fScroll->setWidgetResizable(false);
     // The rows stand on the panel's own background.
     fScroll->viewport()->setObjectName(QStringLiteral("FixtureListViewport"));
-    setStyleSheet(QStringLiteral("#FixtureListScroll, #FixtureListViewport, #FixtureListRows "
-                                 "{ background: transparent; }"));
+    // A scroll bar a finger can hold, in the theme's colours.
+    setStyleSheet(QStringLiteral(
+        "#FixtureListScroll, #FixtureListViewport, #FixtureListRows { background: transparent; }"
+        "#FixtureListScroll QScrollBar:vertical { width: %1px; background: #1b1e23; margin: 0px; }"
+        "#FixtureListScroll QScrollBar::handle:vertical { background: #8a929e; min-height: 60px;"
+        " border-radius: 4px; margin: 4px; }"
+        "#FixtureListScroll QScrollBar::add-line:vertical, #FixtureListScroll QScrollBar::sub-line:vertical"
+        " { height: 0px; }")
+                      .arg(ScrollBarWidth));
     hide();
 }
 
@@ -100,15 +108,17 @@ void TFixtureListPanel::AddRow(int Entry, const TFixtureListEntry& E, int Top, i
         fRows, TRect{Margin, Top, pickWidth, RowHeight}, RowText(E.Row),
         [this, Entry](QObject*, Qt::MouseButton, Qt::KeyboardModifiers, int, int) { fPicked = Entry; },
         nullptr);
-    pick->setStyleSheet(QStringLiteral("text-align: left; padding-left: 10px;"));
+    pick->setStyleSheet(QStringLiteral("QPushButton { text-align: left; padding-left: 10px; }"));
     pick->setFocusPolicy(Qt::NoFocus);
 
     if (E.Overlaps) {
         // The mark stands on the row's right end and lets touches through to the row.
         auto* mark = new QLabel(QStringLiteral("Overlaps"), pick);
         mark->setObjectName(QStringLiteral("lOverlaps%1").arg(Entry));
-        mark->setFont(pick->font());
-        mark->setStyleSheet(QStringLiteral("color: #ff5a4e; font-weight: bold; background: transparent;"));
+        QFont bold = pick->font();
+        bold.setBold(true);
+        mark->setFont(bold);
+        mark->setStyleSheet(QStringLiteral("color: #ff5a4e; background: transparent;"));
         mark->setAttribute(Qt::WA_TransparentForMouseEvents);
         const int markWidth = mark->fontMetrics().horizontalAdvance(mark->text()) + 4;
         mark->setGeometry(pickWidth - markWidth - 10, RowHeight - mark->fontMetrics().height() - 8, markWidth,
