@@ -67,14 +67,16 @@ TFixtureListPanel::TFixtureListPanel(QWidget* parent, const QRect& r) : QWidget(
     // The rows stand on the panel's own background.
     fScroll->viewport()->setObjectName(QStringLiteral("FixtureListViewport"));
     // A scroll bar a finger can hold, in the theme's colours.
-    setStyleSheet(QStringLiteral(
-        "#FixtureListScroll, #FixtureListViewport, #FixtureListRows { background: transparent; }"
-        "#FixtureListScroll QScrollBar:vertical { width: %1px; background: #1b1e23; margin: 0px; }"
-        "#FixtureListScroll QScrollBar::handle:vertical { background: #8a929e; min-height: 60px;"
-        " border-radius: 4px; margin: 4px; }"
-        "#FixtureListScroll QScrollBar::add-line:vertical, #FixtureListScroll QScrollBar::sub-line:vertical"
-        " { height: 0px; }")
-                      .arg(ScrollBarWidth));
+    setStyleSheet(
+        QStringLiteral(
+            "#FixtureListScroll, #FixtureListViewport, #FixtureListRows { background: transparent; }"
+            "#FixtureListScroll QScrollBar:vertical { width: %1px; background: #1b1e23; margin: 0px; }"
+            "#FixtureListScroll QScrollBar::handle:vertical { background: #8a929e; min-height: 60px;"
+            " border-radius: 4px; margin: 4px; }"
+            "#FixtureListScroll QScrollBar::add-line:vertical, #FixtureListScroll "
+            "QScrollBar::sub-line:vertical"
+            " { height: 0px; }")
+            .arg(ScrollBarWidth));
     hide();
 }
 
