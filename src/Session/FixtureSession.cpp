@@ -1,12 +1,11 @@
-// The fixture loop: discover the fixtures on the line, list them when there are several, read the
-// one found or picked, poll it, write the chosen settings to it, and hand back to the window's
-// bootstrap when the cable fails. It pumps window
-// messages between its steps; the window's buttons and close request reach it only through the
-// state the window holds (fState, fStateControl).
+// The fixture loop: discover the fixtures on the line, read the one found or picked, poll it, write
+// the chosen settings to it, and hand back to the window's bootstrap when the cable fails. It pumps
+// window messages between its steps; the window's buttons and close request reach it only through
+// the state the window holds (fState, fStateControl). A line of several: FixtureSessionLine.cpp.
 #include "FixtureSession.h"
 
 #include "DiscoverySearch.h"
-#include "FixtureList.h"
+#include "FixtureSessionRun.h"
 #include "ReplyDecoding.h"
 #include "SessionTimings.h"
 #include "SessionTransaction.h"
@@ -16,12 +15,12 @@
 #include <chrono>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 
-namespace {
+using SessionRun::CableIndex;
+using SessionRun::SleepMs;
 
-constexpr int CableIndex = 0;
+namespace {
 
 constexpr std::uint16_t VEK340ModelID = 103;
 constexpr std::uint8_t StatusLedOnValue = 0xFF;
@@ -31,11 +30,6 @@ constexpr int HighestAddress = 512;
 
 const std::string kNotVEK340Text = "The connected device does not appear to be a VEK-340.\r"
                                    "Application may not perform as intended.";
-
-// Blocks the window on purpose: the fixture needs the time, and nothing may reach the line meanwhile.
-void SleepMs(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 // The hour-glass for the blocking write; gone again on every way out of it, exceptions included.
 class TWaitCursor {
@@ -55,54 +49,6 @@ class TWaitCursor {
 };
 
 } // namespace
-
-// The working state of one run of StateMachine. Its destructor is the run's clean-up, so it also
-// happens when an exception leaves the loop.
-class TFixtureSession::TRun {
-  public:
-    TRun(TFixtureSession& Session, TFTD2XXWrapper& Cable);
-    ~TRun();
-    TRun(const TRun&) = delete;
-    TRun& operator=(const TRun&) = delete;
-
-    void Run();
-
-  private:
-    void DiscoveryAttempt();
-    TDiscoverySearchResult FindFixtures();
-    bool PickedStillThere();
-    void ConnectTo(const TUID& UID);
-    void SendIdleFrames();
-    void ListFixtures(const std::vector<TUID>& UIDs);
-    void ServeFixtureList();
-    void ReturnToList();
-    void Pick(int Entry);
-    void ToggleIdentify(int Entry);
-    void SwitchIdentifyOff();
-    void ThrowOnDriverError();
-    void ReadingSequence();
-    void ReadPersonalities(TRDMFixture& fixture);
-    void Poll();
-    void WriteSequence();
-    void OnRDMError(const ERDMError& E);
-    void OnFTD2XXError();
-
-    // One transaction of the current request; a failed one becomes ERDMError.
-    void Transact();
-    // The values of the current reply; raises for one too short for them (see ReplyDecoding.h).
-    template <typename T> T Require(std::optional<T> Decoded);
-
-    TFixtureSession& s;
-    TSessionWindow& w;
-    std::unique_ptr<TRDMCommand> fCommand;
-    std::unique_ptr<TRDMDiscoveryUniqueBranch> fDiscovery;
-    int fAttemptCount = 0;
-    int fErrorCount = 0;
-    TRDMResponseData fReply{};
-    std::vector<TFixtureListEntry> fList; // the last list of a line of several
-    std::optional<TUID> fPicked;          // the fixture of several being read, polled and written
-    std::chrono::steady_clock::time_point fLastCableCheck{};
-};
 
 TFixtureSession::TRun::TRun(TFixtureSession& Session, TFTD2XXWrapper& Cable)
     : s(Session), w(Session.fWindow) {
@@ -263,21 +209,6 @@ TDiscoverySearchResult TFixtureSession::TRun::FindFixtures() {
     return result;
 }
 
-// The fixture picked from a line of several answers a DISC_UNIQUE_BRANCH of its own UID alone:
-// it is still there, and the line need not be searched again.
-bool TFixtureSession::TRun::PickedStillThere() {
-    fCommand = BuildUnMuteAll();
-    s.ftd->SendRDMCommand(CableIndex, &fCommand->CommandData(), fCommand->MessageLength() + 2, false);
-    fCommand.reset();
-    fDiscovery = std::make_unique<TRDMDiscoveryUniqueBranch>(*fPicked, *fPicked);
-    fDiscovery->Finalize();
-    TUID answered{};
-    const bool there =
-        s.ftd->DiscoveryCommand(CableIndex, *fDiscovery, answered, SessionTimings::DiscoveryReplyWindowMs);
-    fDiscovery.reset();
-    return there && answered == *fPicked;
-}
-
 void TFixtureSession::TRun::ConnectTo(const TUID& UID) {
     s.FixtureData->UID = UID;
     w.ShowConnection("Connected");
@@ -293,102 +224,6 @@ void TFixtureSession::TRun::SendIdleFrames() {
         s.ftd->TransmitDMXPackage(CableIndex, DMXBuffer);
         SleepMs(SessionTimings::IdleFrameGapMs);
     }
-}
-
-// Several fixtures answered: what the list shows is read from each, and the technician picks one.
-void TFixtureSession::TRun::ListFixtures(const std::vector<TUID>& UIDs) {
-    const std::string fixtures = std::to_string(UIDs.size()) + " fixtures";
-    w.ShowConnection(fixtures + " - Retrieving info");
-    std::vector<TFixtureListRow> rows;
-    for (const TUID& uid : UIDs) {
-        rows.push_back(ReadFixtureListRow(*s.ftd, CableIndex, uid));
-        w.ProcessMessages();
-        if (w.StateControl() != 0)
-            return;
-    }
-    ThrowOnDriverError();
-    const std::vector<bool> overlaps = OverlappingFootprints(rows);
-    fList.clear();
-    for (std::size_t i = 0; i < rows.size(); ++i)
-        fList.push_back(TFixtureListEntry{rows[i], overlaps[i], false});
-    w.ShowConnection(fixtures + " on the line");
-    w.ShowFixtureList(fList);
-    w.SetState(StateFixtureList);
-    fLastCableCheck = std::chrono::steady_clock::now();
-}
-
-// One pass while the list is shown: the technician's touches, and now and then a look at the cable,
-// which nothing else asks while the line is quiet.
-void TFixtureSession::TRun::ServeFixtureList() {
-    const auto valid = [this](std::optional<int> Entry) {
-        return Entry && *Entry >= 0 && static_cast<std::size_t>(*Entry) < fList.size();
-    };
-    if (const std::optional<int> entry = w.TakeIdentifyTouch(); valid(entry))
-        ToggleIdentify(*entry);
-    if (const std::optional<int> entry = w.TakePickedEntry(); valid(entry)) {
-        Pick(*entry);
-        return;
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (now - fLastCableCheck >= std::chrono::milliseconds(SessionTimings::ListCableCheckMs)) {
-        fLastCableCheck = now;
-        std::uint32_t received = 0;
-        std::uint32_t queued = 0;
-        s.ftd->GetStatus(CableIndex, received, queued);
-        ThrowOnDriverError();
-    }
-    SleepMs(SessionTimings::ListIdleMs);
-}
-
-// The window's way back: the line is searched again, so the list shows what it carries now.
-void TFixtureSession::TRun::ReturnToList() {
-    fPicked.reset();
-    w.OfferFixtureList(false);
-    w.SetState(StateDiscovery);
-}
-
-void TFixtureSession::TRun::Pick(int Entry) {
-    SwitchIdentifyOff();
-    w.HideFixtureList();
-    fPicked = fList.at(static_cast<std::size_t>(Entry)).Row.UID;
-    w.OfferFixtureList(true);
-    ConnectTo(*fPicked);
-}
-
-// One fixture identifies at a time: the technician looks for one fixture on the truss.
-void TFixtureSession::TRun::ToggleIdentify(int Entry) {
-    TFixtureListEntry& entry = fList.at(static_cast<std::size_t>(Entry));
-    const bool on = !entry.Identifying;
-    if (on)
-        SwitchIdentifyOff();
-    std::string error;
-    if (!SetIdentify(*s.ftd, CableIndex, entry.Row.UID, on, error)) {
-        ThrowOnDriverError();
-        w.ShowError(error);
-        return;
-    }
-    entry.Identifying = on;
-    w.ShowIdentifying(Entry, on);
-    if (on)
-        s.fIdentifying = entry.Row.UID;
-    else
-        s.fIdentifying.reset();
-}
-
-// A fixture that did not take the request stays on record, for the next chance.
-void TFixtureSession::TRun::SwitchIdentifyOff() {
-    if (!s.fIdentifying)
-        return;
-    std::string error;
-    if (!SetIdentify(*s.ftd, CableIndex, *s.fIdentifying, false, error))
-        return;
-    for (std::size_t i = 0; i < fList.size(); ++i) {
-        if (fList[i].Identifying && fList[i].Row.UID == *s.fIdentifying) {
-            fList[i].Identifying = false;
-            w.ShowIdentifying(static_cast<int>(i), false);
-        }
-    }
-    s.fIdentifying.reset();
 }
 
 void TFixtureSession::TRun::ReadingSequence() {
