@@ -44,7 +44,7 @@ void HelpViewerTest::helpShowsIntroductionAndFollowsLinks() {
     TChmBrowser* browser = viewer->Browser();
     QCOMPARE(browser->source(), QUrl(QStringLiteral("chm:/Introduction.htm")));
     QCOMPARE(browser->documentTitle(), QStringLiteral("ZYL VEK RDM Tool"));
-    QVERIFY(browser->toPlainText().contains(QStringLiteral("sets up one lighting fixture")));
+    QVERIFY(browser->toPlainText().contains(QStringLiteral("sets up lighting fixtures of the VEK family")));
 
     // A link of the page: the tab key selects the links in order, Return follows one.
     browser->setFocus();
