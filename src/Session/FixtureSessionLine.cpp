@@ -5,6 +5,7 @@
 #include "SessionTimings.h"
 #include "ToolRequests.h"
 
+#include <algorithm>
 #include <string>
 
 using SessionRun::CableIndex;
@@ -38,11 +39,12 @@ void TFixtureSession::TRun::ListFixtures(const std::vector<TUID>& UIDs) {
     }
     ThrowOnDriverError();
     const std::vector<bool> overlaps = OverlappingFootprints(rows);
-    fList.clear();
+    std::vector<TFixtureListEntry> entries;
     for (std::size_t i = 0; i < rows.size(); ++i)
-        fList.push_back(TFixtureListEntry{rows[i], overlaps[i], false});
+        entries.push_back(TFixtureListEntry{rows[i], overlaps[i], s.fIdentifying == rows[i].UID});
+    fListed = UIDs;
     w.ShowConnection(fixtures + " on the line");
-    w.ShowFixtureList(fList);
+    w.ShowFixtureList(entries);
     w.SetState(StateFixtureList);
     fLastCableCheck = std::chrono::steady_clock::now();
 }
@@ -51,7 +53,7 @@ void TFixtureSession::TRun::ListFixtures(const std::vector<TUID>& UIDs) {
 // which nothing else asks while the line is quiet.
 void TFixtureSession::TRun::ServeFixtureList() {
     const auto valid = [this](std::optional<int> Entry) {
-        return Entry && *Entry >= 0 && static_cast<std::size_t>(*Entry) < fList.size();
+        return Entry && *Entry >= 0 && static_cast<std::size_t>(*Entry) < fListed.size();
     };
     if (const std::optional<int> entry = w.TakeIdentifyTouch(); valid(entry))
         ToggleIdentify(*entry);
@@ -80,27 +82,26 @@ void TFixtureSession::TRun::ReturnToList() {
 void TFixtureSession::TRun::Pick(int Entry) {
     SwitchIdentifyOff();
     w.HideFixtureList();
-    fPicked = fList.at(static_cast<std::size_t>(Entry)).Row.UID;
+    fPicked = fListed.at(static_cast<std::size_t>(Entry));
     w.OfferFixtureList(true);
     ConnectTo(*fPicked);
 }
 
 // One fixture identifies at a time: the technician looks for one fixture on the truss.
 void TFixtureSession::TRun::ToggleIdentify(int Entry) {
-    TFixtureListEntry& entry = fList.at(static_cast<std::size_t>(Entry));
-    const bool on = !entry.Identifying;
+    const TUID uid = fListed.at(static_cast<std::size_t>(Entry));
+    const bool on = s.fIdentifying != uid;
     if (on)
         SwitchIdentifyOff();
     std::string error;
-    if (!SetIdentify(*s.ftd, CableIndex, entry.Row.UID, on, error)) {
+    if (!SetIdentify(*s.ftd, CableIndex, uid, on, error)) {
         ThrowOnDriverError();
         w.ShowError(error);
         return;
     }
-    entry.Identifying = on;
     w.ShowIdentifying(Entry, on);
     if (on)
-        s.fIdentifying = entry.Row.UID;
+        s.fIdentifying = uid;
     else
         s.fIdentifying.reset();
 }
@@ -112,11 +113,8 @@ void TFixtureSession::TRun::SwitchIdentifyOff() {
     std::string error;
     if (!SetIdentify(*s.ftd, CableIndex, *s.fIdentifying, false, error))
         return;
-    for (std::size_t i = 0; i < fList.size(); ++i) {
-        if (fList[i].Identifying && fList[i].Row.UID == *s.fIdentifying) {
-            fList[i].Identifying = false;
-            w.ShowIdentifying(static_cast<int>(i), false);
-        }
-    }
+    const auto listed = std::find(fListed.begin(), fListed.end(), *s.fIdentifying);
+    if (listed != fListed.end())
+        w.ShowIdentifying(static_cast<int>(listed - fListed.begin()), false);
     s.fIdentifying.reset();
 }

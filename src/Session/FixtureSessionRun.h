@@ -66,7 +66,7 @@ class TFixtureSession::TRun {
     int fAttemptCount = 0;
     int fErrorCount = 0;
     TRDMResponseData fReply{};
-    std::vector<TFixtureListEntry> fList; // the last list of a line of several
-    std::optional<TUID> fPicked;          // the fixture of several being read, polled and written
+    std::vector<TUID> fListed;   // the fixtures of the last list of a line of several, in its order
+    std::optional<TUID> fPicked; // the fixture of several being read, polled and written
     std::chrono::steady_clock::time_point fLastCableCheck{};
 };

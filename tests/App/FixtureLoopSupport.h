@@ -61,12 +61,10 @@ inline QStringList PacketNames(const std::vector<TLinePacket>& packets) {
         } else if (request) {
             const std::uint8_t cc = request->CommandClass;
             const char* kind = cc == 0x10 ? "DISC" : cc == 0x20 ? "GET" : cc == 0x30 ? "SET" : "CC?";
-            const bool broadcast =
-                std::all_of(b.begin() + 3, b.begin() + 9, [](std::uint8_t x) { return x == 0xFF; });
             names << QStringLiteral("%1 0x%2%3")
                          .arg(QLatin1String(kind))
                          .arg(request->Pid, 4, 16, QLatin1Char('0'))
-                         .arg(broadcast ? QStringLiteral(" *") : QString());
+                         .arg(request->Broadcast ? QStringLiteral(" *") : QString());
         } else {
             names << QStringLiteral("other(%1)").arg(b.size());
         }

@@ -64,13 +64,16 @@ inline std::vector<TLinePacket> ControllerPackets() {
 struct TRequestKind {
     std::uint8_t CommandClass;
     std::uint16_t Pid;
+    bool Broadcast; // addressed to every fixture (FFFF:FFFFFFFF)
 };
 
 // The kind of an RDM request; nothing for any other packet (a DMX frame, a stray byte).
 inline std::optional<TRequestKind> RequestKind(const TBytes& b) {
     if (b.size() < 26 || b[0] != 0xCC)
         return std::nullopt;
-    return TRequestKind{b[20], static_cast<std::uint16_t>((b[21] << 8) | b[22])};
+    const bool broadcast =
+        std::all_of(b.begin() + 3, b.begin() + 9, [](std::uint8_t x) { return x == 0xFF; });
+    return TRequestKind{b[20], static_cast<std::uint16_t>((b[21] << 8) | b[22]), broadcast};
 }
 
 inline bool IsRequest(const TBytes& b, std::uint8_t cc, std::uint16_t pid) {

@@ -84,16 +84,10 @@ class TLineCounter {
             ++fCounts[key];
             if (key == Key(0x10, 0x0001) && fAfterBroadcastUnMute)
                 ++fAttempts;
-            fAfterBroadcastUnMute = key == Key(0x10, 0x0003) && Broadcast(packet.Bytes);
+            fAfterBroadcastUnMute = key == Key(0x10, 0x0003) && request->Broadcast;
             if (fAttempts == 1)
                 ++fFirstConnection[key];
         }
-    }
-    static bool Broadcast(const TBytes& bytes) {
-        constexpr std::size_t destination = 3;
-        return bytes.size() >= destination + 6 &&
-               std::all_of(bytes.begin() + destination, bytes.begin() + destination + 6,
-                           [](std::uint8_t b) { return b == 0xFF; });
     }
 
     TCaptureReader fCapture;
